@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything the build needs on Debian: the system packages, then
+# libjpeg-turbo and libtiff cross-built for mingw into .cache/ (skipped when cached).
+# Safe to rerun; prints nothing when there is nothing to do.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+PACKAGES=(
+  cmake ninja-build nasm dpkg-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  wine wine64
+  googletest libbenchmark-dev libjpeg62-turbo-dev libtiff-dev libyuv-dev
+  clang libclang-rt-14-dev
+)
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  $SUDO apt-get update -q >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+bash "$ROOT/scripts/build-mingw-deps.sh" x86_64-w64-mingw32
