@@ -1,0 +1,117 @@
+// Running, stopping and dismantling the graph.
+#include <set>
+
+#include "DSCamera.h"
+#include "MessageBox.h"
+
+namespace {
+
+// Drops a media control left behind by a format change that ended early, then
+// queries a fresh one, so no reference is lost.
+HRESULT QueryMediaControl(IGraphBuilder* graph, IMediaControl** slot) {
+  if (*slot != nullptr) {
+    (*slot)->Release();
+    *slot = nullptr;
+  }
+  HRESULT hr = graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(slot));
+  if (SUCCEEDED(hr) && *slot == nullptr) hr = E_NOINTERFACE;
+  return hr;
+}
+
+void ReleaseSlot(IMediaControl** slot) {
+  (*slot)->Release();
+  *slot = nullptr;
+}
+
+}  // namespace
+
+HRESULT CDSCamera::Play() {
+  if (m_pGraph == nullptr) return E_UNEXPECTED;  // never built: nothing to run
+  HRESULT hr = QueryMediaControl(m_pGraph, &m_pMediaControl);
+  if (FAILED(hr)) return hr;
+  hr = m_pMediaControl->Run();
+  if (FAILED(hr)) AfxMessageBox("Couldn't run the graph!", 0, 0);
+  ReleaseSlot(&m_pMediaControl);
+  return hr;
+}
+
+void CDSCamera::Stop() {
+  if (m_pGraph == nullptr) return;
+  if (FAILED(QueryMediaControl(m_pGraph, &m_pMediaControl))) return;
+  m_pMediaControl->Stop();
+  ReleaseSlot(&m_pMediaControl);
+}
+
+void CDSCamera::RemoveDownstreamFilters(IBaseFilter* filter) {
+  if (filter == nullptr || m_pGraph == nullptr) return;
+  ComHolder<IEnumPins> pins;
+  if (filter->EnumPins(pins.Out()) != S_OK || !pins) return;
+  pins->Reset();
+
+  ComHolder<IPin> pin;
+  while (pins->Next(1, pin.Out(), nullptr) == S_OK) {
+    if (!pin) continue;
+    ComHolder<IPin> connected;
+    pin->ConnectedTo(connected.Out());
+    if (!connected) continue;
+    PIN_INFO info;
+    if (connected->QueryPinInfo(&info) != S_OK) break;
+    if (info.dir == PINDIR_INPUT) {
+      // Dismantle from the far end back.
+      RemoveDownstreamFilters(info.pFilter);
+      m_pGraph->Disconnect(connected);
+      m_pGraph->Disconnect(pin);
+      m_pGraph->RemoveFilter(info.pFilter);
+    }
+    if (info.pFilter != nullptr) info.pFilter->Release();
+  }
+}
+
+void CDSCamera::TearDownGraph() {
+  if (m_pGraph == nullptr) return;
+  if (FAILED(QueryMediaControl(m_pGraph, &m_pMediaControl))) return;
+  m_pMediaControl->Stop();
+  ReleaseSlot(&m_pMediaControl);
+
+  if (FAILED(m_pGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&m_pVideoWindow)))) {
+    m_pVideoWindow = nullptr;
+    return;
+  }
+  if (m_pVideoWindow != nullptr) {
+    m_pVideoWindow->put_Owner(0);
+    m_pVideoWindow->put_Visible(OAFALSE);
+    m_pVideoWindow->Release();
+    m_pVideoWindow = nullptr;
+  }
+
+  // Take the first filter still in the graph, its downstream filters, then the filter
+  // itself, until the graph is empty. A filter the graph refuses to remove is passed
+  // over, and a pass that removes nothing ends the walk instead of looping forever.
+  ComHolder<IEnumFilters> filters;
+  if (SUCCEEDED(m_pGraph->EnumFilters(filters.Out())) && filters) {
+    std::set<IBaseFilter*> refused;
+    bool removedOne = true;
+    while (removedOne) {
+      removedOne = false;
+      filters->Reset();
+      ComHolder<IBaseFilter> filter;
+      while (filters->Next(1, filter.Out(), nullptr) == S_OK) {
+        if (!filter || refused.count(filter.Get())) continue;
+        RemoveDownstreamFilters(filter);
+        if (SUCCEEDED(m_pGraph->RemoveFilter(filter))) {
+          removedOne = true;
+          break;  // the graph's list changed: start again from its first filter
+        }
+        refused.insert(filter.Get());
+      }
+    }
+  }
+
+  if (m_pGrabber) m_pGrabber.Reset();
+  if (m_pCaptureFilter != nullptr) {
+    IBaseFilter* device = m_pCaptureFilter;
+    m_pCaptureFilter = nullptr;
+    device->Release();
+  }
+  m_bInitialized = 0;
+}

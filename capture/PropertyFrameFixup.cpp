@@ -1,0 +1,97 @@
+#include <mbstring.h>
+#include <process.h>
+
+#include <cstring>
+
+#include "PropertyFrameFixup.h"
+#include "PropertyPages.h"
+
+namespace {
+
+// Texts compared as code page 936 bytes, whatever the source file's encoding.
+const char kFrameTitle[] = "\xCA\xF4\xD0\xD4";                      // 属性
+const char kOkCaption[] = "\xC8\xB7\xB6\xA8";                       // 确定
+const char kCancelCaption[] = "\xC8\xA1\xCF\xFB";                   // 取消
+const char kApplyCaption[] = "\xD3\xA6\xD3\xC3\x28\x26\x41\x29";    // 应用(&A)
+constexpr int kGrowth = 15;
+constexpr int kApplyId = 12321;
+constexpr DWORD kGraceMs = 2000;
+
+struct Placement {
+  int x, y, width, height;
+};
+
+// The child's rectangle with its corner in its parent's client coordinates.
+Placement PlacementOf(HWND child) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  POINT corner = {rect.left, rect.top};
+  ScreenToClient(GetParent(child), &corner);
+  return {corner.x, corner.y, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+bool SameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+}  // namespace
+
+BOOL CALLBACK FixupFrameChild(HWND child, LPARAM /*unused*/) {
+  char text[256] = {};
+  GetClassNameA(child, text, sizeof text);
+  if (_mbsicmp(reinterpret_cast<const unsigned char*>(text), reinterpret_cast<const unsigned char*>("SysTabControl32")) ==
+      0) {
+    Placement at = PlacementOf(child);
+    MoveWindow(child, at.x, at.y, at.width, at.height + kGrowth, TRUE);
+    HWND parent = GetParent(child);
+    SendMessageA(parent, WM_COMMAND, kApplyId, reinterpret_cast<LPARAM>(GetDlgItem(parent, kApplyId)));
+    return TRUE;
+  }
+  if (_mbsicmp(reinterpret_cast<const unsigned char*>(text), reinterpret_cast<const unsigned char*>("Button")) == 0) {
+    text[0] = '\0';
+    GetWindowTextA(child, text, sizeof text);
+    if (SameText(text, kOkCaption) || SameText(text, kCancelCaption) || SameText(text, kApplyCaption)) {
+      Placement at = PlacementOf(child);
+      MoveWindow(child, at.x, at.y + kGrowth, at.width, at.height, TRUE);
+    }
+  }
+  return TRUE;
+}
+
+void __cdecl PropertyFrameFixupThread(void* argument) {
+  auto* control = static_cast<FixupControl*>(argument);
+  HWND frame = nullptr;
+  while ((frame = FindWindowA(nullptr, kFrameTitle)) == nullptr) {
+    if (control != nullptr && control->frameClosed) break;
+    Sleep(1);
+  }
+  if (frame != nullptr) {
+    Sleep(50);
+    RECT rect;
+    GetWindowRect(frame, &rect);
+    SetWindowPos(frame, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top + kGrowth,
+                 SWP_NOMOVE);
+    EnumChildWindows(frame, FixupFrameChild, 0);
+  }
+  if (control != nullptr) {
+    SetEvent(control->finished);
+    control->Release();
+  }
+  _endthread();
+}
+
+FixupControl* StartPropertyFrameFixup() {
+  auto* control = new FixupControl();
+  control->finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (control->finished == nullptr || _beginthread(PropertyFrameFixupThread, 0, control) == static_cast<uintptr_t>(-1)) {
+    if (control->finished != nullptr) CloseHandle(control->finished);
+    delete control;
+    return nullptr;
+  }
+  return control;
+}
+
+void FinishPropertyFrameFixup(FixupControl* control) {
+  if (control == nullptr) return;
+  control->frameClosed = true;
+  WaitForSingleObject(control->finished, kGraceMs);
+  control->Release();
+}

@@ -1,0 +1,3 @@
+#include "DSCameraApp.h"
+
+CDSCameraApp::CDSCameraApp() : CWinApp(nullptr) {}

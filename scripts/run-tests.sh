@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every variant and runs all tests:
+# native (plain, ASan+UBSan, ThreadSanitizer), the Windows build under Wine, and the fuzzer.
+# Usage: scripts/run-tests.sh [preset ...]   (default: all)
+set -uo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+bash scripts/install-deps.sh || exit 1
+
+PRESETS=("$@")
+if [ ${#PRESETS[@]} -eq 0 ]; then PRESETS=(native native-asan native-tsan mingw fuzz); fi
+
+passed=0; failed=0; broken=()
+LOGDIR="$ROOT/build/logs"; mkdir -p "$LOGDIR"
+
+run_ctest_preset() {
+  local preset="$1" log="$LOGDIR/$1.log"
+  echo "== $preset: configure and build"
+  if ! { cmake --preset "$preset" >"$LOGDIR/$preset-configure.log" 2>&1 && cmake --build --preset "$preset" -j2 >"$LOGDIR/$preset-build.log" 2>&1; }; then
+    tail -40 "$LOGDIR/$preset-configure.log" "$LOGDIR/$preset-build.log"
+    broken+=("$preset (build)"); failed=$((failed + 1)); return
+  fi
+  echo "== $preset: tests"
+  ctest --preset "$preset" 2>&1 | tee "$log" | grep -E '^\s*[0-9]+/[0-9]+ Test|tests passed|Failed|\*\*\*' || true
+  local line p f
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of' "$log" | tail -1)
+  if [ -z "$line" ]; then broken+=("$preset (no result)"); failed=$((failed + 1)); return; fi
+  f=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
+  local total; total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+  p=$((total - f))
+  passed=$((passed + p)); failed=$((failed + f))
+  if [ "$f" != 0 ]; then broken+=("$preset"); fi
+}
+
+for preset in "${PRESETS[@]}"; do
+  if [ "$preset" = fuzz ]; then
+    if [ -f scripts/fuzz-tiff-append.sh ]; then
+      echo "== fuzz: TIFF append, 60 s"
+      if bash scripts/fuzz-tiff-append.sh 60 >"$LOGDIR/fuzz.log" 2>&1; then
+        passed=$((passed + 1)); tail -3 "$LOGDIR/fuzz.log"
+      else
+        failed=$((failed + 1)); broken+=("fuzz"); tail -40 "$LOGDIR/fuzz.log"
+      fi
+    fi
+    continue
+  fi
+  run_ctest_preset "$preset"
+done
+
+echo
+if [ ${#broken[@]} -gt 0 ]; then echo "failing: ${broken[*]}"; fi
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
