@@ -89,9 +89,10 @@ FixupControl* StartPropertyFrameFixup() {
   return control;
 }
 
-void FinishPropertyFrameFixup(FixupControl* control) {
-  if (control == nullptr) return;
+bool FinishPropertyFrameFixup(FixupControl* control) {
+  if (control == nullptr) return true;
   control->frameClosed = true;
-  WaitForSingleObject(control->finished, kGraceMs);
+  bool ended = WaitForSingleObject(control->finished, kGraceMs) == WAIT_OBJECT_0;
   control->Release();
+  return ended;
 }

@@ -21,5 +21,6 @@ struct FixupControl {
 
 // Starts the fix-up thread; null when it could not be started.
 FixupControl* StartPropertyFrameFixup();
-// Tells the thread the frame has closed and waits a short grace for it to end.
-void FinishPropertyFrameFixup(FixupControl* control);
+// Tells the thread the frame has closed and waits a short grace for it to end;
+// true when it ended (or none was started).
+bool FinishPropertyFrameFixup(FixupControl* control);

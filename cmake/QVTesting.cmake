@@ -2,12 +2,17 @@
 # (CMAKE_CROSSCOMPILING_EMULATOR) in a private prefix made once per build folder.
 
 if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(QV_WINEARCH win32)
+  else()
+    set(QV_WINEARCH win64)
+  endif()
   set(QV_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(QV_WINE_ENV
     "WINEPREFIX=${QV_WINEPREFIX}"
     "WINEDEBUG=-all"
     "WINEDLLOVERRIDES=winedbg.exe=d;winealsa.drv=d"
-    "WINEARCH=win64")
+    "WINEARCH=${QV_WINEARCH}")
 endif()
 
 # qv_add_test(NAME name TARGET target [ARGS ...] [LABELS ...] [TIMEOUT s] [RESOURCE_LOCK ...])

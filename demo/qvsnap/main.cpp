@@ -1,5 +1,6 @@
 // qvsnap: opens a camera through QVDirectX, grabs frames and saves them as files.
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <cstring>

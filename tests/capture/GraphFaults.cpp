@@ -1,0 +1,265 @@
+#include "GraphFaults.h"
+
+#include <atomic>
+
+#include "DirectShowIds.h"
+
+namespace qvtest {
+
+struct GraphFaults::State {
+  GraphFaultPlan plan;
+  IClassFactory* realGraphFactory = nullptr;
+  IClassFactory* realBuilderFactory = nullptr;
+  IClassFactory* realGrabberFactory = nullptr;
+  IFilterGraph* lastGraph = nullptr;  // one reference held
+  ISampleGrabberCB* callback = nullptr;
+  int callbackMode = -1;
+  int removals = 0;
+  std::vector<std::string> calls;
+};
+
+namespace {
+
+std::string Narrow(const wchar_t* text) {
+  std::string out;
+  for (; text != nullptr && *text; ++text) out += static_cast<char>(*text < 128 ? *text : '?');
+  return out;
+}
+
+// A wrapper forwarding every IGraphBuilder call to the real graph, with chosen refusals.
+class GraphStandIn final : public IGraphBuilder {
+ public:
+  GraphStandIn(IGraphBuilder* inner, GraphFaults::State* state) : m_inner(inner), m_state(state) {}
+  ~GraphStandIn() { m_inner->Release(); }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IGraphBuilder || iid == IID_IFilterGraph) {
+      *out = static_cast<IGraphBuilder*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return m_inner->QueryInterface(iid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG left = --m_refs;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP AddFilter(IBaseFilter* filter, LPCWSTR name) override {
+    m_state->calls.push_back("AddFilter " + Narrow(name));
+    if (m_state->plan.refuseGrabberInGraph && name != nullptr && lstrcmpW(name, L"Grabber") == 0) return E_FAIL;
+    return m_inner->AddFilter(filter, name);
+  }
+  STDMETHODIMP RemoveFilter(IBaseFilter* filter) override {
+    m_state->calls.push_back("RemoveFilter");
+    if (m_state->plan.refuseFilterRemoval && m_state->removals++ > 0) return E_FAIL;
+    return m_inner->RemoveFilter(filter);
+  }
+  STDMETHODIMP EnumFilters(IEnumFilters** out) override { return m_inner->EnumFilters(out); }
+  STDMETHODIMP FindFilterByName(LPCWSTR name, IBaseFilter** out) override {
+    return m_inner->FindFilterByName(name, out);
+  }
+  STDMETHODIMP ConnectDirect(IPin* out, IPin* in, const AM_MEDIA_TYPE* mt) override {
+    return m_inner->ConnectDirect(out, in, mt);
+  }
+  STDMETHODIMP Reconnect(IPin* pin) override { return m_inner->Reconnect(pin); }
+  STDMETHODIMP Disconnect(IPin* pin) override {
+    m_state->calls.push_back("Disconnect");
+    return m_inner->Disconnect(pin);
+  }
+  STDMETHODIMP SetDefaultSyncSource() override { return m_inner->SetDefaultSyncSource(); }
+  STDMETHODIMP Connect(IPin* out, IPin* in) override { return m_inner->Connect(out, in); }
+  STDMETHODIMP Render(IPin* out) override { return m_inner->Render(out); }
+  STDMETHODIMP RenderFile(LPCWSTR file, LPCWSTR list) override { return m_inner->RenderFile(file, list); }
+  STDMETHODIMP AddSourceFilter(LPCWSTR file, LPCWSTR name, IBaseFilter** out) override {
+    return m_inner->AddSourceFilter(file, name, out);
+  }
+  STDMETHODIMP SetLogFile(DWORD_PTR file) override { return m_inner->SetLogFile(file); }
+  STDMETHODIMP Abort() override { return m_inner->Abort(); }
+  STDMETHODIMP ShouldOperationContinue() override { return m_inner->ShouldOperationContinue(); }
+
+ private:
+  std::atomic<ULONG> m_refs{1};
+  IGraphBuilder* m_inner;
+  GraphFaults::State* m_state;
+};
+
+// A wrapper of the real sample grabber; its filter interface is the real one.
+class GrabberStandIn final : public ISampleGrabber {
+ public:
+  GrabberStandIn(ISampleGrabber* inner, GraphFaults::State* state) : m_inner(inner), m_state(state) {}
+  ~GrabberStandIn() { m_inner->Release(); }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_ISampleGrabber) {
+      *out = static_cast<ISampleGrabber*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return m_inner->QueryInterface(iid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG left = --m_refs;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP SetOneShot(BOOL oneShot) override {
+    m_state->calls.push_back(oneShot ? "SetOneShot TRUE" : "SetOneShot FALSE");
+    return m_inner->SetOneShot(oneShot);
+  }
+  STDMETHODIMP SetMediaType(const AM_MEDIA_TYPE* type) override {
+    m_state->calls.push_back("SetMediaType");
+    if (m_state->plan.refuseGrabberMediaType) return E_INVALIDARG;
+    return m_inner->SetMediaType(type);
+  }
+  STDMETHODIMP GetConnectedMediaType(AM_MEDIA_TYPE* type) override {
+    m_state->calls.push_back("GetConnectedMediaType");
+    if (m_state->plan.failConnectedType) return VFW_E_NOT_CONNECTED;
+    return m_inner->GetConnectedMediaType(type);
+  }
+  STDMETHODIMP SetBufferSamples(BOOL buffer) override {
+    m_state->calls.push_back(buffer ? "SetBufferSamples TRUE" : "SetBufferSamples FALSE");
+    return m_inner->SetBufferSamples(buffer);
+  }
+  STDMETHODIMP GetCurrentBuffer(LONG* size, LONG* buffer) override { return m_inner->GetCurrentBuffer(size, buffer); }
+  STDMETHODIMP GetCurrentSample(IMediaSample** sample) override { return m_inner->GetCurrentSample(sample); }
+  STDMETHODIMP SetCallback(ISampleGrabberCB* callback, LONG mode) override {
+    m_state->calls.push_back("SetCallback " + std::to_string(mode));
+    m_state->callback = callback;
+    m_state->callbackMode = mode;
+    return m_inner->SetCallback(callback, mode);
+  }
+
+ private:
+  std::atomic<ULONG> m_refs{1};
+  ISampleGrabber* m_inner;
+  GraphFaults::State* m_state;
+};
+
+enum class Kind { Graph, Builder, Grabber };
+
+class FactoryStandIn final : public IClassFactory {
+ public:
+  FactoryStandIn(Kind kind, GraphFaults::State* state) : m_kind(kind), m_state(state) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+      *out = static_cast<IClassFactory*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG left = --m_refs;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    const GraphFaultPlan& plan = m_state->plan;
+    switch (m_kind) {
+      case Kind::Builder:
+        if (plan.failBuilderCreation) return E_OUTOFMEMORY;
+        return m_state->realBuilderFactory->CreateInstance(outer, iid, out);
+      case Kind::Graph: {
+        if (plan.failGraphCreation) return E_OUTOFMEMORY;
+        IGraphBuilder* real = nullptr;
+        HRESULT hr = m_state->realGraphFactory->CreateInstance(nullptr, IID_IGraphBuilder, reinterpret_cast<void**>(&real));
+        if (FAILED(hr)) return hr;
+        if (m_state->lastGraph != nullptr) m_state->lastGraph->Release();
+        real->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&m_state->lastGraph));
+        auto* standIn = new GraphStandIn(real, m_state);
+        hr = standIn->QueryInterface(iid, out);
+        standIn->Release();
+        return hr;
+      }
+      case Kind::Grabber: {
+        if (plan.failGrabberCreation) return E_OUTOFMEMORY;
+        ISampleGrabber* real = nullptr;
+        HRESULT hr =
+            m_state->realGrabberFactory->CreateInstance(nullptr, IID_ISampleGrabber, reinterpret_cast<void**>(&real));
+        if (FAILED(hr)) return hr;
+        auto* standIn = new GrabberStandIn(real, m_state);
+        hr = standIn->QueryInterface(iid, out);
+        standIn->Release();
+        return hr;
+      }
+    }
+    return E_UNEXPECTED;
+  }
+
+ private:
+  std::atomic<ULONG> m_refs{1};
+  Kind m_kind;
+  GraphFaults::State* m_state;
+};
+
+}  // namespace
+
+GraphFaults::GraphFaults(const GraphFaultPlan& plan) : m_state(new State) {
+  m_state->plan = plan;
+  // Take the real factories first: once ours are registered, creation would find ours.
+  CoGetClassObject(CLSID_FilterGraph, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                   reinterpret_cast<void**>(&m_state->realGraphFactory));
+  CoGetClassObject(CLSID_CaptureGraphBuilder2, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                   reinterpret_cast<void**>(&m_state->realBuilderFactory));
+  CoGetClassObject(qv::CLSID_SampleGrabber, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                   reinterpret_cast<void**>(&m_state->realGrabberFactory));
+  const struct {
+    const CLSID* clsid;
+    Kind kind;
+  } stands[] = {{&CLSID_FilterGraph, Kind::Graph},
+                {&CLSID_CaptureGraphBuilder2, Kind::Builder},
+                {&qv::CLSID_SampleGrabber, Kind::Grabber}};
+  for (int i = 0; i < 3; ++i) {
+    auto* factory = new FactoryStandIn(stands[i].kind, m_state);
+    CoRegisterClassObject(*stands[i].clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookies[i]);
+    factory->Release();
+  }
+}
+
+GraphFaults::~GraphFaults() {
+  for (DWORD cookie : m_cookies) {
+    if (cookie != 0) CoRevokeClassObject(cookie);
+  }
+  if (m_state->lastGraph != nullptr) m_state->lastGraph->Release();
+  for (IClassFactory* f : {m_state->realGraphFactory, m_state->realBuilderFactory, m_state->realGrabberFactory}) {
+    if (f != nullptr) f->Release();
+  }
+  delete m_state;
+}
+
+IFilterGraph* GraphFaults::LastGraph() const { return m_state->lastGraph; }
+ISampleGrabberCB* GraphFaults::RegisteredCallback() const { return m_state->callback; }
+int GraphFaults::RegisteredCallbackMode() const { return m_state->callbackMode; }
+std::vector<std::string> GraphFaults::Calls() const { return m_state->calls; }
+
+std::vector<std::wstring> GraphFaults::FilterNames() const {
+  std::vector<std::wstring> names;
+  if (m_state->lastGraph == nullptr) return names;
+  IEnumFilters* filters = nullptr;
+  if (FAILED(m_state->lastGraph->EnumFilters(&filters)) || filters == nullptr) return names;
+  IBaseFilter* filter = nullptr;
+  while (filters->Next(1, &filter, nullptr) == S_OK) {
+    FILTER_INFO info = {};
+    if (SUCCEEDED(filter->QueryFilterInfo(&info))) {
+      names.push_back(info.achName);
+      if (info.pGraph != nullptr) info.pGraph->Release();
+    }
+    filter->Release();
+  }
+  filters->Release();
+  return names;
+}
+
+}  // namespace qvtest
