@@ -60,10 +60,17 @@ int CDSCamera::Init(int deviceIndex, HWND hOwner) {
     return hr;
   }
 
-  hr = m_pCaptureBuilder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, m_pCaptureFilter, grabberFilter, nullptr);
+  // Without a device there is no source to render from; the platform's builder
+  // dereferences a null source, so both requests are taken as failed without asking.
+  hr = m_pCaptureFilter == nullptr
+           ? E_POINTER
+           : m_pCaptureBuilder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, m_pCaptureFilter, grabberFilter,
+                                             nullptr);
   if (FAILED(hr)) {
-    hr = m_pCaptureBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pCaptureFilter, grabberFilter,
-                                         nullptr);
+    if (m_pCaptureFilter != nullptr) {
+      hr = m_pCaptureBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pCaptureFilter, grabberFilter,
+                                           nullptr);
+    }
     if (FAILED(hr)) {
       AfxMessageBox("Can't build the preview-graph! Maybe another application is using the capture device.", 0, 0);
       return hr;

@@ -17,20 +17,13 @@ PACKAGES=(
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 
-# 32-bit Wine runs the i686 build's tests.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
-  need_update=1
-fi
-PACKAGES+=(wine32:i386)
-
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
 done
-if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
+if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   $SUDO apt-get update -q >/dev/null
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null

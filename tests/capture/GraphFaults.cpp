@@ -14,7 +14,6 @@ struct GraphFaults::State {
   IFilterGraph* lastGraph = nullptr;  // one reference held
   ISampleGrabberCB* callback = nullptr;
   int callbackMode = -1;
-  int removals = 0;
   std::vector<std::string> calls;
 };
 
@@ -54,7 +53,7 @@ class GraphStandIn final : public IGraphBuilder {
   }
   STDMETHODIMP RemoveFilter(IBaseFilter* filter) override {
     m_state->calls.push_back("RemoveFilter");
-    if (m_state->plan.refuseFilterRemoval && m_state->removals++ > 0) return E_FAIL;
+    if (m_state->plan.refuseFilterRemoval) return E_FAIL;
     return m_inner->RemoveFilter(filter);
   }
   STDMETHODIMP EnumFilters(IEnumFilters** out) override { return m_inner->EnumFilters(out); }

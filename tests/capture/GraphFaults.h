@@ -20,7 +20,7 @@ struct GraphFaultPlan {
   bool refuseGrabberMediaType = false; // ISampleGrabber::SetMediaType fails
   bool refuseGrabberInGraph = false;   // AddFilter of the filter named "Grabber" fails
   bool failConnectedType = false;      // ISampleGrabber::GetConnectedMediaType fails
-  bool refuseFilterRemoval = false;    // RemoveFilter fails for every filter but the first removed
+  bool refuseFilterRemoval = false;    // RemoveFilter fails for every filter
 };
 
 class GraphFaults {

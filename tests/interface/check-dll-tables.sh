@@ -7,7 +7,7 @@ EXPECTED="DSCameraCaptureFile DSCameraGetImageSize DSCameraImageSave DSCameraIni
 SYSTEM_DLLS="KERNEL32.dll USER32.dll OLE32.dll OLEAUT32.dll msvcrt.dll ADVAPI32.dll GDI32.dll api-ms-win-crt-"
 
 table="$("$OBJDUMP" -p "$DLL")"
-exports="$(echo "$table" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^\s*\[/{print $NF;next} on&&NF==0{on=0}' | sort | tr '\n' ' ' | sed 's/ $//')"
+exports="$(echo "$table" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1;next} on&&/^[ \t]*\[/{print $NF;next} on&&NF==0{on=0}' | sort | tr '\n' ' ' | sed 's/ $//')"
 if [ "$exports" != "$EXPECTED" ]; then
   echo "exports differ"; echo " expected: $EXPECTED"; echo "      got: $exports"; exit 1
 fi

@@ -1,0 +1,115 @@
+#include "DSGrabberCB.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "PixelConversions.h"
+
+std::atomic<LONG> g_nGrabFlag{1};
+
+namespace {
+
+enum class Layout { Rgb24, Yuy2, Uyvy, Other };
+
+Layout LayoutOf(const GUID& subtype) {
+  if (std::memcmp(&subtype, &MEDIASUBTYPE_RGB24, sizeof(GUID)) == 0) return Layout::Rgb24;
+  if (std::memcmp(&subtype, &MEDIASUBTYPE_YUY2, sizeof(GUID)) == 0) return Layout::Yuy2;
+  if (std::memcmp(&subtype, &MEDIASUBTYPE_UYVY, sizeof(GUID)) == 0) return Layout::Uyvy;
+  return Layout::Other;
+}
+
+CString DefaultCapturePath() {
+  const wchar_t kDefault[] = L"c:\\ombrix.bmp";
+  char ansi[64] = {};
+  WideCharToMultiByte(CP_ACP, 0, kDefault, -1, ansi, sizeof ansi, nullptr, nullptr);
+  return CString(ansi);
+}
+
+}  // namespace
+
+CDSGrabberCB::CDSGrabberCB() : m_strCapturePath(DefaultCapturePath()), m_subtype(MEDIASUBTYPE_RGB24) {}
+
+CDSGrabberCB::~CDSGrabberCB() = default;
+
+STDMETHODIMP CDSGrabberCB::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (std::memcmp(&iid, &IID_ISampleGrabberCB, sizeof(GUID)) == 0 ||
+      std::memcmp(&iid, &IID_IUnknown, sizeof(GUID)) == 0) {
+    *object = static_cast<ISampleGrabberCB*>(this);
+    return S_OK;
+  }
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) CDSGrabberCB::AddRef() { return 2; }
+STDMETHODIMP_(ULONG) CDSGrabberCB::Release() { return 1; }
+
+STDMETHODIMP CDSGrabberCB::SampleCB(double, IMediaSample*) { return S_OK; }
+
+STDMETHODIMP CDSGrabberCB::BufferCB(double, BYTE* buffer, long length) {
+  if (buffer == nullptr) return E_POINTER;
+  if (g_nGrabFlag.load() != 1) {
+    g_nGrabFlag.store(0);
+    return S_OK;
+  }
+  // Only frames the grab can hand out are kept; a frame of an unexpected length is not
+  // recorded (the flag is left as it is).
+  if (length <= 0 || !m_store.Publish(buffer, static_cast<size_t>(length))) return S_OK;
+  m_pBuffer.store(const_cast<unsigned char*>(m_store.NewestAddress()));
+  return S_FALSE;
+}
+
+void CDSGrabberCB::GrabFrame(unsigned char* destination) {
+  if (destination == nullptr || m_pBuffer.load() == nullptr) return;
+  const Layout layout = LayoutOf(m_subtype);
+  if (layout == Layout::Other) return;
+  const int width = m_nWidth, height = m_nHeight;
+  m_store.ReadNewest([&](const uint8_t* frame, size_t bytes) {
+    if (layout == Layout::Rgb24) {
+      std::memcpy(destination, frame, bytes);
+    } else {
+      YUV422ToRGB24(frame, destination, width, height, layout == Layout::Yuy2 ? 1 : 0);
+    }
+  });
+}
+
+void CDSGrabberCB::GetImageSize(int* width, int* height) {
+  if (width != nullptr) *width = m_nWidth;
+  if (height != nullptr) *height = m_nHeight;
+}
+
+void CDSGrabberCB::SetCaptureFile(const char* path, int flag) {
+  g_nGrabFlag.store(flag);
+  m_strCapturePath = path;
+}
+
+void CDSGrabberCB::RecordFormat(const GUID& subtype, int width, int height) {
+  m_subtype = subtype;
+  m_nWidth = width;
+  m_nHeight = height;
+  m_pBuffer.store(nullptr);
+  // Sizes that are not positive, or whose bytes overflow 32 bits, record nothing.
+  size_t rowBytes = 0, paddedRowBytes = 0, rows = height > 0 ? static_cast<size_t>(height) : 0;
+  if (width > 0) {
+    switch (LayoutOf(subtype)) {
+      case Layout::Rgb24:
+        rowBytes = static_cast<size_t>(width) * 3;
+        paddedRowBytes = (rowBytes + 3) & ~static_cast<size_t>(3);
+        break;
+      case Layout::Yuy2:
+      case Layout::Uyvy:
+        rowBytes = paddedRowBytes = static_cast<size_t>(width) * 2;
+        break;
+      case Layout::Other:
+        break;
+    }
+  }
+  // The RGB24 result of a YUV frame must fit 32 bits as well.
+  if (rowBytes != 0 && rows > 0xFFFFFFFFu / (static_cast<size_t>(width) * 3)) rowBytes = 0;
+  if (rowBytes == 0 || rows == 0 || !m_store.Configure(rowBytes, rows, paddedRowBytes)) m_store.Reset();
+}
+
+void CDSGrabberCB::ClearRecordedFrame() {
+  m_pBuffer.store(nullptr);
+  m_store.Clear();
+}

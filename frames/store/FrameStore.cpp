@@ -1,0 +1,79 @@
+#include "FrameStore.h"
+
+#include <cstring>
+#include <new>
+
+namespace qv {
+
+bool FrameStore::Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes) {
+  Reset();
+  if (rowBytes == 0 || rows == 0 || paddedRowBytes < rowBytes) return false;
+  // Frames are addressed with 32-bit lengths by the platform: refuse larger ones.
+  constexpr size_t kLimit = 0xFFFFFFFFu;
+  if (rows > kLimit / paddedRowBytes) return false;
+  for (auto& slot : m_slots) {
+    slot.reset(new (std::nothrow) uint8_t[rowBytes * rows]);
+    if (!slot) {
+      Reset();
+      return false;
+    }
+  }
+  m_rowBytes = rowBytes;
+  m_rows = rows;
+  m_paddedRowBytes = paddedRowBytes;
+  m_frameBytes = rowBytes * rows;
+  return true;
+}
+
+void FrameStore::Reset() {
+  Clear();
+  for (auto& slot : m_slots) slot.reset();
+  m_rowBytes = m_rows = m_paddedRowBytes = m_frameBytes = 0;
+}
+
+bool FrameStore::Publish(const uint8_t* data, size_t length) {
+  if (data == nullptr || m_frameBytes == 0) return false;
+  const bool padded = length != m_frameBytes;
+  if (padded && length != m_paddedRowBytes * m_rows) return false;
+
+  uint64_t state = m_state.load();
+  const int newest = SlotOf(state);
+  const int held = m_readerSlot.load();
+  int slot = 0;
+  while (slot == newest || slot == held) ++slot;
+
+  uint8_t* target = m_slots[slot].get();
+  if (!padded) {
+    std::memcpy(target, data, m_frameBytes);
+  } else {
+    for (size_t row = 0; row < m_rows; ++row) {
+      std::memcpy(target + row * m_rowBytes, data + row * m_paddedRowBytes, m_rowBytes);
+    }
+  }
+  // Only this thread changes the slot; a failed exchange means the host cleared meanwhile.
+  return m_state.compare_exchange_strong(state, Pack(state >> 8, slot));
+}
+
+void FrameStore::Clear() {
+  uint64_t state = m_state.load();
+  while (!m_state.compare_exchange_weak(state, Pack((state >> 8) + 1, -1))) {
+  }
+}
+
+int FrameStore::ClaimNewest() {
+  for (;;) {
+    int slot = SlotOf(m_state.load());
+    if (slot < 0) return -1;
+    m_readerSlot.store(slot);
+    // Still the newest after the claim: the writer has seen the claim before it picks
+    // its next slot, so this one stays untouched until it is released.
+    if (SlotOf(m_state.load()) == slot) return slot;
+  }
+}
+
+const uint8_t* FrameStore::NewestAddress() const {
+  int slot = SlotOf(m_state.load());
+  return slot < 0 ? nullptr : m_slots[slot].get();
+}
+
+}  // namespace qv

@@ -1,0 +1,70 @@
+// Hands frames from the streaming thread to the host thread without a lock.
+//
+// The writer (the streaming thread) copies each frame into one of three slots the
+// store owns and publishes it; the reader (the host thread) claims the newest
+// published slot while it copies out of it. The writer never writes the newest slot
+// nor the one the reader holds, so with three slots it always has one to fill and
+// never waits, and the reader always gets a whole frame. Slots are sized by
+// Configure, on the host thread, while no frame is being delivered.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace qv {
+
+class FrameStore {
+ public:
+  static constexpr int kSlots = 3;
+
+  // Frames of rows rows of rowBytes bytes each. A delivered frame is accepted when it
+  // is exactly rows * rowBytes bytes, or rows * paddedRowBytes when the platform pads
+  // rows (the padding is then dropped). Returns false, and accepts nothing, for an
+  // empty or overflowing size or when memory can't be had.
+  bool Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes);
+  // Accepts no frame until the next Configure; frees the slots.
+  void Reset();
+
+  // Writer: copies a delivered frame into a free slot and publishes it. False when the
+  // frame does not have an accepted length (nothing is recorded then).
+  bool Publish(const uint8_t* data, size_t length);
+
+  // Host: forgets the newest frame; a Publish already under way is discarded.
+  void Clear();
+
+  // Reader: calls consume(frame, frameBytes) with the newest published frame while the
+  // slot is held. False, without calling it, when there is none.
+  template <typename Consume>
+  bool ReadNewest(Consume&& consume) {
+    int slot = ClaimNewest();
+    if (slot < 0) return false;
+    consume(static_cast<const uint8_t*>(m_slots[slot].get()), m_frameBytes);
+    m_readerSlot.store(-1);
+    return true;
+  }
+
+  // The newest published frame's memory, or null; for reporting only (reading it may race
+  // a later publication; use ReadNewest to copy).
+  const uint8_t* NewestAddress() const;
+  size_t FrameBytes() const { return m_frameBytes; }
+
+ private:
+  int ClaimNewest();
+
+  // The published state: the clear count in the high bits, the newest slot + 1 in the
+  // low byte (0: none). One word, so a clear and a publication can't interleave.
+  static uint64_t Pack(uint64_t clears, int slot) { return (clears << 8) | static_cast<uint64_t>(slot + 1); }
+  static int SlotOf(uint64_t state) { return static_cast<int>(state & 0xFF) - 1; }
+
+  std::unique_ptr<uint8_t[]> m_slots[kSlots];
+  size_t m_rowBytes = 0;
+  size_t m_rows = 0;
+  size_t m_paddedRowBytes = 0;
+  size_t m_frameBytes = 0;
+  std::atomic<uint64_t> m_state{0};
+  std::atomic<int> m_readerSlot{-1};
+};
+
+}  // namespace qv
