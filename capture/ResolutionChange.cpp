@@ -29,8 +29,10 @@ AM_MEDIA_TYPE* ShowFormatPages(IAMStreamConfig* config) {
 }  // namespace
 
 void CDSCamera::ChangeResolution() {
-  g_grabberCB.ClearRecordedFrame();
+  // Recording off first, then the frame forgotten: a frame arriving in between can't
+  // be recorded after the clear.
   g_nGrabFlag = 0;
+  g_grabberCB.ClearRecordedFrame();
   if (!m_bInitialized) return;
   if (m_pMediaControl == nullptr) {
     if (FAILED(m_pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&m_pMediaControl)))) {

@@ -2,12 +2,13 @@
 // close, open another; the hidden renderer window; the failures a device can cause;
 // a camera that stops delivering; many open/close cycles.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <psapi.h>
 
 #include <string>
 #include <vector>
 
-#include "CameraDevices.h"
+#include "VirtualCameraDevices.h"
 #include "GraphFaults.h"
 #include "MessageBoxWatcher.h"
 #include "QVDirectX.h"
@@ -99,7 +100,7 @@ class CaptureGraph : public ::testing::Test {
 }  // namespace
 
 TEST_F(CaptureGraph, ListsReadableNamesAfterExistingEntriesInOrderWithDuplicates) {
-  qvtest::CameraDevices devices({{L"Cam One"}, {L"Cam Two"}, {L"Cam One"}, {L"", false}, {L"Cam Three"}});
+  qvtest::VirtualCameraDevices devices({{L"Cam One"}, {L"Cam Two"}, {L"Cam One"}, {L"", false}, {L"Cam Three"}});
   ASSERT_TRUE(devices.Ok());
   HWND combo = MakeWindow("COMBOBOX", WS_CHILD | CBS_DROPDOWNLIST, host);
   SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("already there"));
@@ -111,8 +112,8 @@ TEST_F(CaptureGraph, ListsReadableNamesAfterExistingEntriesInOrderWithDuplicates
 TEST_F(CaptureGraph, TheIndexThatListsANameOpensThatDeviceAndAStoppedCameraKeepsItsLastFrame) {
   // Each device stops after a different number of frames, so the last frame's sequence
   // number tells which one was opened. The unreadable one takes no position.
-  qvtest::CameraDevices devices({{L"Five", true, false, 5}, {L"", false}, {L"Seven", true, false, 7},
-                                 {L"Nine", true, false, 9}});
+  qvtest::VirtualCameraDevices devices({{L"Five", true, 5}, {L"", false}, {L"Seven", true, 7},
+                                 {L"Nine", true, 9}});
   ASSERT_TRUE(devices.Ok());
   const uint32_t lastSequence[] = {4, 6, 8};
   for (uint8_t index = 0; index < 3; ++index) {
@@ -134,7 +135,7 @@ TEST_F(CaptureGraph, TheIndexThatListsANameOpensThatDeviceAndAStoppedCameraKeeps
 }
 
 TEST_F(CaptureGraph, MainRoadDeliversFreshWholeFramesAndKeepsTheRendererHidden) {
-  qvtest::CameraDevices devices({{L"First"}, {L"Second"}});
+  qvtest::VirtualCameraDevices devices({{L"First"}, {L"Second"}});
   ASSERT_TRUE(devices.Ok());
   HWND combo = MakeWindow("COMBOBOX", WS_CHILD | CBS_DROPDOWNLIST, host);
   ASSERT_EQ(2, DSCameraRegisterpixel(combo));
@@ -146,11 +147,16 @@ TEST_F(CaptureGraph, MainRoadDeliversFreshWholeFramesAndKeepsTheRendererHidden) 
   ASSERT_EQ(1, initWide(256, host));
   EXPECT_EQ(0, DSCameraInit(0, host)) << "a second init builds nothing";
 
+  // The renderer's window, attached to the host window: owned by it or its child.
   RendererWindow search{GetCurrentProcessId(), host, nullptr};
   EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&search));
-  ASSERT_NE(nullptr, search.found) << "the renderer's window is owned by the host window";
+  if (search.found == nullptr) search.found = GetWindow(host, GW_CHILD);
+  ASSERT_NE(nullptr, search.found) << "the renderer's window is attached to the host window";
   RECT place;
   GetWindowRect(search.found, &place);
+  if (HWND parent = GetAncestor(search.found, GA_PARENT); parent != GetDesktopWindow()) {
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);  // in the parent's client area
+  }
   EXPECT_EQ(0, place.left);
   EXPECT_EQ(0, place.top);
   EXPECT_EQ(1, place.right - place.left);
@@ -188,7 +194,7 @@ TEST_F(CaptureGraph, MainRoadDeliversFreshWholeFramesAndKeepsTheRendererHidden) 
 }
 
 TEST_F(CaptureGraph, FailuresADeviceCanCauseShowTheirMessageAndLeaveTheGraphEmptyAfterUnInit) {
-  qvtest::CameraDevices devices({{L"Broken", true, true}, {L"Good"}});
+  qvtest::VirtualCameraDevices devices({{L"Broken", true, 0, false, false, true}, {L"Good"}});
   ASSERT_TRUE(devices.Ok());
   struct Case {
     const char* what;
@@ -229,7 +235,7 @@ TEST_F(CaptureGraph, FailuresADeviceCanCauseShowTheirMessageAndLeaveTheGraphEmpt
 }
 
 TEST_F(CaptureGraph, ManyOpenRunGrabCloseCyclesLeakNothing) {
-  qvtest::CameraDevices devices({{L"Cycled"}});
+  qvtest::VirtualCameraDevices devices({{L"Cycled"}});
   ASSERT_TRUE(devices.Ok());
   auto cycle = [&](int count) {
     for (int i = 0; i < count; ++i) {

@@ -5,14 +5,14 @@
 
 #include <vector>
 
-#include "CameraDevices.h"
+#include "VirtualCameraDevices.h"
 #include "GraphFaults.h"
 #include "QVDirectX.h"
 
 TEST(GrabFlagThroughDll, CallbackIdentityFlagAndGrabAsTheGrabberSeesThem) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   {
-    qvtest::CameraDevices devices({{L"Camera"}});
+    qvtest::VirtualCameraDevices devices({{L"Camera"}});
     ASSERT_TRUE(devices.Ok());
     qvtest::GraphFaults faults(qvtest::GraphFaultPlan{});
     ASSERT_EQ(1, DSCameraInit(0, nullptr));  // built, not running: only this test delivers

@@ -1,11 +1,12 @@
 // Stream-format changes and device property pages through the DLL on the virtual camera.
 // A second thread works the property frame the way a user would.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <tlhelp32.h>
 
 #include <vector>
 
-#include "CameraDevices.h"
+#include "VirtualCameraDevices.h"
 #include "GraphFaults.h"
 #include "PropertyFrameDriver.h"
 #include "QVDirectX.h"
@@ -108,7 +109,7 @@ class Settings : public ::testing::Test {
 }  // namespace
 
 TEST_F(Settings, CancelledFrameStillRebuildsAndRunsWithTheSameSize) {
-  qvtest::CameraDevices devices({{L"Camera"}});
+  qvtest::VirtualCameraDevices devices({{L"Camera"}});
   ASSERT_TRUE(devices.Ok());
   ASSERT_EQ(1, DSCameraInit(0, host));
   int32_t width = 0, height = 0;
@@ -123,7 +124,7 @@ TEST_F(Settings, CancelledFrameStillRebuildsAndRunsWithTheSameSize) {
 }
 
 TEST_F(Settings, ChosenFormatsDeliverExactRgbFramesIncludingPackedYuv) {
-  qvtest::CameraDevices devices({{L"Camera"}});
+  qvtest::VirtualCameraDevices devices({{L"Camera"}});
   ASSERT_TRUE(devices.Ok());
   ASSERT_EQ(1, DSCameraInit(0, host));
   DSCameraPlay();
@@ -140,7 +141,7 @@ TEST_F(Settings, ChosenFormatsDeliverExactRgbFramesIncludingPackedYuv) {
 }
 
 TEST_F(Settings, CompressedFormatIsRecordedButNeverCopied) {
-  qvtest::CameraDevices devices({{L"Camera"}});
+  qvtest::VirtualCameraDevices devices({{L"Camera"}});
   ASSERT_TRUE(devices.Ok());
   ASSERT_EQ(1, DSCameraInit(0, host));
   DSCameraPlay();
@@ -154,7 +155,7 @@ TEST_F(Settings, CompressedFormatIsRecordedButNeverCopied) {
 }
 
 TEST_F(Settings, ChangeOnAStoppedGraphLeavesItRunning) {
-  qvtest::CameraDevices devices({{L"Camera"}});
+  qvtest::VirtualCameraDevices devices({{L"Camera"}});
   ASSERT_TRUE(devices.Ok());
   ASSERT_EQ(1, DSCameraInit(0, host));  // never played
   ASSERT_TRUE(ChangeFormat(FormatEntry(PixelFormat::Uyvy, 640), IDOK));
@@ -162,7 +163,7 @@ TEST_F(Settings, ChangeOnAStoppedGraphLeavesItRunning) {
 }
 
 TEST_F(Settings, PinWithoutStreamConfigurationLeavesTheGraphStoppedWithTheCaptureFilterAlone) {
-  qvtest::CameraDevices devices({{L"Plain", true, false, 0, true}});
+  qvtest::VirtualCameraDevices devices({{L"Plain", true, 0, true}});
   ASSERT_TRUE(devices.Ok());
   qvtest::GraphFaults faults(qvtest::GraphFaultPlan{});
   ASSERT_EQ(1, DSCameraInit(0, host));
@@ -178,7 +179,7 @@ TEST_F(Settings, PinWithoutStreamConfigurationLeavesTheGraphStoppedWithTheCaptur
 
 TEST_F(Settings, DevicePagesOpenAndNoFixupThreadOutlivesTheCall) {
   EXPECT_EQ(0, DSProperty()) << "no controller yet";
-  qvtest::CameraDevices devices({{L"Camera"}, {L"No pages", true, false, 0, false, true}});
+  qvtest::VirtualCameraDevices devices({{L"Camera"}, {L"No pages", true, 0, false, true}});
   ASSERT_TRUE(devices.Ok());
   ASSERT_EQ(1, DSCameraInit(0, host));
   const int threadsBefore = ThreadsOfThisProcess();

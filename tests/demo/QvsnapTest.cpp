@@ -9,12 +9,12 @@
 #include <jpeglib.h>
 #include <tiffio.h>
 
-#include "CameraDevices.h"
+#include "VirtualCameraDevices.h"
 #include "TestPicture.h"
 
 namespace {
 
-struct Run {
+struct QvsnapRun {
   DWORD exitCode = 0xFFFFFFFF;
   std::string output;
 };
@@ -26,7 +26,7 @@ std::string ExeDir() {
   return dir.substr(0, dir.find_last_of('\\') + 1);
 }
 
-Run RunQvsnap(const std::string& arguments) {
+QvsnapRun RunQvsnap(const std::string& arguments) {
   std::string outPath = ExeDir() + "qvsnap_output.txt";
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
@@ -36,7 +36,7 @@ Run RunQvsnap(const std::string& arguments) {
   startup.hStdError = out;
   PROCESS_INFORMATION process = {};
   std::string command = "\"" + ExeDir() + "qvsnap.exe\" " + arguments;
-  Run run;
+  QvsnapRun run;
   if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
     WaitForSingleObject(process.hProcess, 60000);
     GetExitCodeProcess(process.hProcess, &run.exitCode);
@@ -115,10 +115,10 @@ double MeanError(const std::vector<unsigned char>& a, const std::vector<unsigned
 }  // namespace
 
 TEST(Qvsnap, SavesEveryKindOfFileWithTheCamerasPicture) {
-  qvtest::CameraDevices devices({{L"QV Virtual Camera"}});
+  qvtest::VirtualCameraDevices devices({{L"QV Virtual Camera"}});
   ASSERT_TRUE(devices.Ok());
   const std::string out = ExeDir() + "qvsnap_test_out";
-  Run run = RunQvsnap("--headless --frames 3 --out \"" + out + "\"");
+  QvsnapRun run = RunQvsnap("--headless --frames 3 --out \"" + out + "\"");
   ASSERT_EQ(0u, run.exitCode) << run.output;
   EXPECT_NE(std::string::npos, run.output.find("frame size: 640 x 480")) << run.output;
 
@@ -172,7 +172,7 @@ TEST(Qvsnap, SavesEveryKindOfFileWithTheCamerasPicture) {
 }
 
 TEST(Qvsnap, ErrorExitsForAMissingDeviceAndBadArguments) {
-  qvtest::CameraDevices devices({{L"Only one"}});
+  qvtest::VirtualCameraDevices devices({{L"Only one"}});
   ASSERT_TRUE(devices.Ok());
   struct Case {
     const char* arguments;
@@ -186,7 +186,7 @@ TEST(Qvsnap, ErrorExitsForAMissingDeviceAndBadArguments) {
       {"--help", 0, "usage: qvsnap"},
   };
   for (const Case& c : cases) {
-    Run run = RunQvsnap(c.arguments);
+    QvsnapRun run = RunQvsnap(c.arguments);
     EXPECT_EQ(c.exitCode, run.exitCode) << c.arguments << "\n" << run.output;
     EXPECT_NE(std::string::npos, run.output.find(c.says)) << c.arguments << "\n" << run.output;
   }

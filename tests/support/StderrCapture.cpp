@@ -48,7 +48,8 @@ std::string StderrCapture::Stop() {
   std::fflush(stderr);
   QV_DUP2(m_savedFd, 2);
   QV_CLOSE(m_savedFd);
-  std::ifstream in(m_path, std::ios::binary);
+  // Read back as text: on Windows the stream is in text mode and wrote "\n" as CR LF.
+  std::ifstream in(m_path);
   std::ostringstream all;
   all << in.rdbuf();
   m_text = all.str();
