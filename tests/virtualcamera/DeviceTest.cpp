@@ -1,0 +1,235 @@
+// Devices as registered: the list the system device enumerator gives, registration with
+// regsvr32, and each device variant (unplugged, no stream configuration, no property
+// pages, a filter that can't be created).
+#include <gtest/gtest.h>
+
+#include "QvCameraSettings.h"
+#include "VcamTestSupport.h"
+
+using namespace vcamtest;
+using qvtest::VirtualCameraDevices;
+using qvtest::VirtualDevice;
+
+namespace {
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+std::string Describe(const std::vector<ListedDevice>& list) {
+  std::string text;
+  for (const ListedDevice& d : list) text += (d.readable ? "\"" + Narrow(d.name) + "\"" : std::string("<unreadable>")) + " ";
+  return text;
+}
+
+struct ListCase {
+  const char* label;
+  std::vector<VirtualDevice> devices;
+};
+
+class VcamDeviceListTest : public ::testing::TestWithParam<ListCase> {
+ protected:
+  ComApartment m_com;
+};
+
+TEST_P(VcamDeviceListTest, EnumeratorListsTheSetInOrder) {
+  const ListCase& c = GetParam();
+  VirtualCameraDevices devices(c.devices);
+  ASSERT_TRUE(devices.Ok()) << devices.Error();
+  const std::vector<ListedDevice> listed = EnumerateVideoInputs();
+  ASSERT_EQ(listed.size(), c.devices.size()) << "listed: " << Describe(listed);
+  for (size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(listed[i].readable, c.devices[i].readableName) << "position " << i << "; listed: " << Describe(listed);
+    if (c.devices[i].readableName) {
+      EXPECT_EQ(listed[i].name, c.devices[i].name) << "position " << i;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, VcamDeviceListTest,
+    ::testing::Values(
+        ListCase{"None", {}},
+        ListCase{"One", {VirtualDevice::Named(L"QV Virtual Camera")}},
+        // Order given, not alphabetical order of the names.
+        ListCase{"Several", {VirtualDevice::Named(L"Zeta Cam"), VirtualDevice::Named(L"Alpha Cam"), VirtualDevice::Named(L"Mid Cam")}},
+        ListCase{"SameName", {VirtualDevice::Named(L"Twin"), VirtualDevice::Named(L"Twin")}},
+        ListCase{"Unreadable", {VirtualDevice::Named(L"First"), VirtualDevice::Unreadable(), VirtualDevice::Named(L"Last")}},
+        ListCase{"NonAscii", {VirtualDevice::Named(L"\x6444\x50cf\x5934 USB")}}),
+    [](const ::testing::TestParamInfo<ListCase>& info) { return std::string(info.param.label); });
+
+TEST(VcamDeviceRegistry, HelperRemovesItsDevicesAgain) {
+  ComApartment com;
+  {
+    VirtualCameraDevices devices({VirtualDevice::Named(L"Short Lived"), VirtualDevice::Unreadable()});
+    ASSERT_TRUE(devices.Ok()) << devices.Error();
+    EXPECT_EQ(EnumerateVideoInputs().size(), 2u);
+  }
+  EXPECT_TRUE(EnumerateVideoInputs().empty()) << Describe(EnumerateVideoInputs());
+}
+
+std::wstring DllPath() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path, n);
+  return dir.substr(0, dir.find_last_of(L"\\/") + 1) + L"qvvcam.dll";
+}
+
+DWORD RunRegsvr32(const std::wstring& arguments) {
+  std::wstring command = L"regsvr32.exe " + arguments;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = ~0u;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+TEST(VcamDeviceRegistry, Regsvr32RegistersTheDefaultDeviceAndRemovesIt) {
+  ComApartment com;
+  VirtualCameraDevices none({});  // no device of ours before
+  ASSERT_TRUE(none.Ok()) << none.Error();
+  ASSERT_EQ(RunRegsvr32(L"/s \"" + DllPath() + L"\""), 0u);
+  const int index = FindDevice(L"QV Virtual Camera");
+  ASSERT_GE(index, 0) << Describe(EnumerateVideoInputs());
+  Ptr<IBaseFilter> filter;
+  EXPECT_EQ(BindVideoInput(static_cast<size_t>(index), filter.Out()), S_OK);
+  EXPECT_TRUE(filter);
+  filter.Reset();
+  ASSERT_EQ(RunRegsvr32(L"/u /s \"" + DllPath() + L"\""), 0u);
+  EXPECT_EQ(FindDevice(L"QV Virtual Camera"), -1) << Describe(EnumerateVideoInputs());
+}
+
+// One set of every variant, bound by position.
+class VcamVariantTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(m_devices.Ok()) << m_devices.Error(); }
+  Ptr<IBaseFilter> Bind(size_t position) {
+    Ptr<IBaseFilter> filter;
+    const HRESULT hr = BindVideoInput(position, filter.Out());
+    EXPECT_EQ(hr, S_OK) << "binding position " << position;
+    return filter;
+  }
+  static HRESULT PinInterface(IBaseFilter* filter, REFIID iid) {
+    Ptr<IPin> pin;
+    if (FirstPin(filter, pin.Out()) != S_OK) return E_FAIL;
+    Ptr<IUnknown> found;
+    return pin->QueryInterface(iid, found.OutVoid());
+  }
+
+  ComApartment m_com;
+  VirtualCameraDevices m_devices{{VirtualDevice::Named(L"Normal"), [] {
+                                    VirtualDevice d = VirtualDevice::Named(L"Unplugged");
+                                    d.stopAfterFrames = 10;
+                                    return d;
+                                  }(),
+                                  [] {
+                                    VirtualDevice d = VirtualDevice::Named(L"No Config");
+                                    d.noStreamConfig = true;
+                                    return d;
+                                  }(),
+                                  [] {
+                                    VirtualDevice d = VirtualDevice::Named(L"No Pages");
+                                    d.noPropertyPages = true;
+                                    return d;
+                                  }(),
+                                  [] {
+                                    VirtualDevice d = VirtualDevice::Named(L"Broken");
+                                    d.failsToCreate = true;
+                                    return d;
+                                  }()}};
+};
+
+TEST_F(VcamVariantTest, NormalDeviceOffersEverything) {
+  Ptr<IBaseFilter> filter = Bind(0);
+  ASSERT_TRUE(filter);
+  Ptr<ISpecifyPropertyPages> pages;
+  EXPECT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()), S_OK);
+  EXPECT_EQ(PinInterface(filter.Get(), IID_IAMStreamConfig), S_OK);
+  EXPECT_EQ(PinInterface(filter.Get(), IID_ISpecifyPropertyPages), S_OK);
+  Ptr<IQvCameraSettings> settings;
+  ASSERT_EQ(filter->QueryInterface(qvvcam::IID_IQvCameraSettings, settings.OutVoid()), S_OK);
+  LPWSTR name = nullptr;
+  ASSERT_EQ(settings->GetDeviceName(&name), S_OK);
+  EXPECT_STREQ(name, L"Normal") << "the filter loads its moniker's FriendlyName";
+  CoTaskMemFree(name);
+}
+
+TEST_F(VcamVariantTest, UnpluggedDeviceStopsAfterItsFrames) {
+  Ptr<IBaseFilter> filter = Bind(1);
+  ASSERT_TRUE(filter);
+  const qvvcam::FrameFormat format{qvvcam::PixelFormat::Rgb24, 640, 480};
+  FrameRecorder recorder(format);
+  CaptureGraph graph;
+  ASSERT_EQ(graph.AddSource(filter.Get()), S_OK);
+  ASSERT_EQ(graph.AddGrabber(MEDIASUBTYPE_RGB24, &recorder), S_OK);
+  ASSERT_TRUE(SUCCEEDED(graph.RenderToNull()));
+  ASSERT_TRUE(SUCCEEDED(graph.Run()));
+  Sleep(800);  // 10 frames take a third of a second
+  ASSERT_TRUE(SUCCEEDED(graph.Stop()));
+  EXPECT_EQ(recorder.Count(), 10u);
+  // Still unplugged on the next run.
+  ASSERT_TRUE(SUCCEEDED(graph.Run()));
+  Sleep(300);
+  ASSERT_TRUE(SUCCEEDED(graph.Stop()));
+  const std::vector<FrameRecord> records = recorder.Records();
+  ASSERT_EQ(records.size(), 10u);
+  for (size_t i = 0; i < records.size(); ++i) {
+    EXPECT_EQ(records[i].status, qvvcam::FrameStatus::Ok);
+    EXPECT_EQ(records[i].sequence, i);
+  }
+}
+
+TEST_F(VcamVariantTest, DeviceWithoutStreamConfig) {
+  Ptr<IBaseFilter> filter = Bind(2);
+  ASSERT_TRUE(filter);
+  EXPECT_EQ(PinInterface(filter.Get(), IID_IAMStreamConfig), E_NOINTERFACE);
+  CaptureGraph graph;
+  ASSERT_EQ(graph.AddSource(filter.Get()), S_OK);
+  for (const GUID* major : {&MEDIATYPE_Interleaved, &MEDIATYPE_Video}) {
+    Ptr<IAMStreamConfig> config;
+    const HRESULT hr = graph.Builder()->FindInterface(&PIN_CATEGORY_CAPTURE, major, filter.Get(), IID_IAMStreamConfig,
+                                                      config.OutVoid());
+    EXPECT_LT(hr, 0) << Hex(hr);
+    EXPECT_FALSE(config);
+  }
+  // Still a working camera, at its default format.
+  FrameRecorder recorder(qvvcam::FrameFormat{qvvcam::PixelFormat::Rgb24, 640, 480});
+  ASSERT_EQ(graph.AddGrabber(MEDIASUBTYPE_RGB24, &recorder), S_OK);
+  ASSERT_TRUE(SUCCEEDED(graph.RenderDefault()));
+  ASSERT_TRUE(SUCCEEDED(graph.Run()));
+  Sleep(300);
+  graph.Stop();
+  EXPECT_GT(recorder.Count(), 3u);
+  for (const FrameRecord& r : recorder.Records()) EXPECT_EQ(r.status, qvvcam::FrameStatus::Ok);
+}
+
+TEST_F(VcamVariantTest, DeviceWithoutPropertyPages) {
+  Ptr<IBaseFilter> filter = Bind(3);
+  ASSERT_TRUE(filter);
+  Ptr<ISpecifyPropertyPages> pages;
+  EXPECT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()), E_NOINTERFACE);
+  EXPECT_EQ(PinInterface(filter.Get(), IID_ISpecifyPropertyPages), E_NOINTERFACE);
+  // The object a host gets for the stream configuration has none either.
+  CaptureGraph graph;
+  ASSERT_EQ(graph.AddSource(filter.Get()), S_OK);
+  Ptr<IAMStreamConfig> config;
+  ASSERT_EQ(graph.Builder()->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, filter.Get(), IID_IAMStreamConfig,
+                                           config.OutVoid()),
+            S_OK);
+  EXPECT_EQ(config->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()), E_NOINTERFACE);
+}
+
+TEST_F(VcamVariantTest, BrokenDeviceIsListedButFailsToBind) {
+  const std::vector<ListedDevice> listed = EnumerateVideoInputs();
+  ASSERT_EQ(listed.size(), 5u);
+  EXPECT_TRUE(listed[4].readable);
+  EXPECT_EQ(listed[4].name, L"Broken");
+  Ptr<IBaseFilter> filter;
+  EXPECT_EQ(BindVideoInput(4, filter.Out()), qvvcam::kBrokenDeviceResult);
+  EXPECT_FALSE(filter);
+}
+
+}  // namespace

@@ -1,0 +1,298 @@
+// The filter and pin contracts, called directly as a graph would call them.
+#include <gtest/gtest.h>
+
+#include "QvCameraSettings.h"
+#include "VcamTestSupport.h"
+
+using namespace vcamtest;
+
+namespace {
+
+class VcamFilterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_EQ(qvtest::RegisterVirtualCameraClasses(&error), S_OK) << error;
+    ASSERT_EQ(CoCreateInstance(qvvcam::CLSID_QvVirtualCamera, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               m_filter.OutVoid()),
+              S_OK);
+    ASSERT_EQ(FirstPin(m_filter.Get(), m_pin.Out()), S_OK);
+    ASSERT_EQ(m_pin->QueryInterface(IID_IAMStreamConfig, m_config.OutVoid()), S_OK);
+  }
+  // The pin's current format as (subtype, width, height).
+  void ExpectFormat(const GUID& subtype, long width, long height) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    ASSERT_EQ(m_config->GetFormat(&mt), S_OK);
+    long w = 0, h = 0;
+    EXPECT_TRUE(IsEqualGUID(mt->subtype, subtype));
+    EXPECT_TRUE(VideoSize(*mt, &w, &h));
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
+    FreeMediaType(*mt);
+    CoTaskMemFree(mt);
+  }
+
+  ComApartment m_com;
+  Ptr<IBaseFilter> m_filter;
+  Ptr<IPin> m_pin;
+  Ptr<IAMStreamConfig> m_config;
+};
+
+TEST_F(VcamFilterTest, PinIsAnOutputInTheCaptureCategory) {
+  Ptr<IKsPropertySet> props;
+  ASSERT_EQ(m_pin->QueryInterface(IID_IKsPropertySet, props.OutVoid()), S_OK);
+  GUID category{};
+  DWORD returned = 0;
+  ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned), S_OK);
+  EXPECT_TRUE(IsEqualGUID(category, PIN_CATEGORY_CAPTURE));
+  EXPECT_EQ(returned, sizeof(GUID));
+  EXPECT_LT(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 8, &returned), 0);
+  EXPECT_LT(props->Get(PIN_CATEGORY_CAPTURE, 0, nullptr, 0, &category, sizeof category, &returned), 0);
+  DWORD support = 0;
+  EXPECT_EQ(props->QuerySupported(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, &support), S_OK);
+  EXPECT_EQ(support, static_cast<DWORD>(KSPROPERTY_SUPPORT_GET));
+
+  PIN_INFO info{};
+  ASSERT_EQ(m_pin->QueryPinInfo(&info), S_OK);
+  EXPECT_EQ(info.dir, PINDIR_OUTPUT);
+  EXPECT_STREQ(info.achName, L"Capture");
+  EXPECT_EQ(info.pFilter, m_filter.Get());
+  if (info.pFilter) info.pFilter->Release();
+  PIN_DIRECTION direction = PINDIR_INPUT;
+  EXPECT_EQ(m_pin->QueryDirection(&direction), S_OK);
+  EXPECT_EQ(direction, PINDIR_OUTPUT);
+  LPWSTR id = nullptr;
+  ASSERT_EQ(m_pin->QueryId(&id), S_OK);
+  Ptr<IPin> found;
+  EXPECT_EQ(m_filter->FindPin(id, found.Out()), S_OK);
+  EXPECT_EQ(found.Get(), m_pin.Get());
+  CoTaskMemFree(id);
+  EXPECT_EQ(m_filter->FindPin(L"Preview", found.Out()), VFW_E_NOT_FOUND);
+
+  // An output pin never receives a connection and has no stream control of its own.
+  AM_MEDIA_TYPE* mt = nullptr;
+  ASSERT_EQ(m_config->GetFormat(&mt), S_OK);
+  EXPECT_LT(m_pin->ReceiveConnection(m_pin.Get(), mt), 0);
+  FreeMediaType(*mt);
+  CoTaskMemFree(mt);
+  EXPECT_EQ(m_pin->QueryInternalConnections(nullptr, nullptr), E_NOTIMPL);
+  EXPECT_EQ(m_pin->EndOfStream(), E_UNEXPECTED);
+  EXPECT_EQ(m_pin->Connect(nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(m_pin->Disconnect(), S_FALSE);
+  EXPECT_EQ(m_pin->ConnectedTo(found.Out()), VFW_E_NOT_CONNECTED);
+  AM_MEDIA_TYPE connected{};
+  EXPECT_EQ(m_pin->ConnectionMediaType(&connected), VFW_E_NOT_CONNECTED);
+}
+
+TEST_F(VcamFilterTest, OffersEveryFormatWithRgb24First) {
+  Ptr<IEnumMediaTypes> types;
+  ASSERT_EQ(m_pin->EnumMediaTypes(types.Out()), S_OK);
+  std::vector<std::string> offered;
+  AM_MEDIA_TYPE* mt = nullptr;
+  while (types->Next(1, &mt, nullptr) == S_OK) {
+    long w = 0, h = 0;
+    ASSERT_TRUE(VideoSize(*mt, &w, &h)) << "VIDEOINFOHEADER format block";
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
+    EXPECT_EQ(vih->AvgTimePerFrame, 333333);
+    EXPECT_GT(h, 0);
+    const char* name = IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24) ? "RGB24"
+                       : IsEqualGUID(mt->subtype, MEDIASUBTYPE_YUY2) ? "YUY2"
+                       : IsEqualGUID(mt->subtype, MEDIASUBTYPE_UYVY) ? "UYVY"
+                       : IsEqualGUID(mt->subtype, MEDIASUBTYPE_MJPG) ? "MJPG"
+                                                                     : "?";
+    const bool packed = IsEqualGUID(mt->subtype, MEDIASUBTYPE_YUY2) || IsEqualGUID(mt->subtype, MEDIASUBTYPE_UYVY);
+    if (IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24)) {
+      EXPECT_EQ(vih->bmiHeader.biSizeImage, static_cast<DWORD>(w * h * 3));
+      EXPECT_EQ(vih->bmiHeader.biCompression, static_cast<DWORD>(BI_RGB));
+    } else if (packed) {
+      EXPECT_EQ(vih->bmiHeader.biSizeImage, static_cast<DWORD>(w * h * 2));
+      EXPECT_EQ(vih->bmiHeader.biBitCount, 16);
+    } else {
+      EXPECT_EQ(vih->bmiHeader.biCompression, static_cast<DWORD>(MAKEFOURCC('M', 'J', 'P', 'G')));
+    }
+    offered.push_back(std::string(name) + " " + std::to_string(w) + "x" + std::to_string(h));
+    EXPECT_EQ(m_pin->QueryAccept(mt), S_OK) << offered.back();
+    FreeMediaType(*mt);
+    CoTaskMemFree(mt);
+  }
+  const std::vector<std::string> expected = {
+      "RGB24 640x480",  "RGB24 320x240", "RGB24 1280x720", "RGB24 1920x1080", "YUY2 320x240", "YUY2 640x480",
+      "YUY2 1280x720",  "YUY2 1920x1080", "UYVY 320x240", "UYVY 640x480",    "UYVY 1280x720", "UYVY 1920x1080",
+      "MJPG 320x240",   "MJPG 640x480",  "MJPG 1280x720", "MJPG 1920x1080"};
+  EXPECT_EQ(offered, expected);
+}
+
+TEST_F(VcamFilterTest, StreamCapsMatchTheirTypes) {
+  int count = 0, size = 0;
+  ASSERT_EQ(m_config->GetNumberOfCapabilities(&count, &size), S_OK);
+  EXPECT_EQ(count, 16);
+  EXPECT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
+  for (int i = 0; i < count; ++i) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps{};
+    ASSERT_EQ(m_config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK) << i;
+    long w = 0, h = 0;
+    ASSERT_TRUE(VideoSize(*mt, &w, &h));
+    EXPECT_TRUE(IsEqualGUID(caps.guid, FORMAT_VideoInfo));
+    EXPECT_EQ(caps.MaxOutputSize.cx, w);
+    EXPECT_EQ(caps.MaxOutputSize.cy, h);
+    EXPECT_EQ(caps.MinFrameInterval, 333333);
+    FreeMediaType(*mt);
+    CoTaskMemFree(mt);
+  }
+  AM_MEDIA_TYPE* mt = nullptr;
+  VIDEO_STREAM_CONFIG_CAPS caps{};
+  EXPECT_EQ(m_config->GetStreamCaps(16, &mt, reinterpret_cast<BYTE*>(&caps)), S_FALSE);
+  EXPECT_EQ(m_config->GetStreamCaps(-1, &mt, reinterpret_cast<BYTE*>(&caps)), E_INVALIDARG);
+  EXPECT_EQ(m_config->GetStreamCaps(0, nullptr, reinterpret_cast<BYTE*>(&caps)), E_POINTER);
+  EXPECT_EQ(m_config->GetNumberOfCapabilities(nullptr, &size), E_POINTER);
+  EXPECT_EQ(m_config->GetFormat(nullptr), E_POINTER);
+}
+
+TEST_F(VcamFilterTest, SetFormatNarrowsWhatThePinOffers) {
+  ExpectFormat(MEDIASUBTYPE_RGB24, 640, 480);
+  ASSERT_EQ(SetPinFormat(m_filter.Get(), {qvvcam::PixelFormat::Uyvy, 1280, 720}), S_OK);
+  ExpectFormat(MEDIASUBTYPE_UYVY, 1280, 720);
+  Ptr<IEnumMediaTypes> types;
+  ASSERT_EQ(m_pin->EnumMediaTypes(types.Out()), S_OK);
+  AM_MEDIA_TYPE* mts[4] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(types->Next(4, mts, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 1u);
+  EXPECT_TRUE(IsEqualGUID(mts[0]->subtype, MEDIASUBTYPE_UYVY));
+  EXPECT_EQ(m_pin->QueryAccept(mts[0]), S_OK);
+  FreeMediaType(*mts[0]);
+  CoTaskMemFree(mts[0]);
+  AM_MEDIA_TYPE* other = nullptr;
+  VIDEO_STREAM_CONFIG_CAPS caps;
+  ASSERT_EQ(m_config->GetStreamCaps(0, &other, reinterpret_cast<BYTE*>(&caps)), S_OK);
+  EXPECT_EQ(m_pin->QueryAccept(other), S_FALSE) << "after SetFormat only that format is accepted";
+  FreeMediaType(*other);
+  CoTaskMemFree(other);
+}
+
+// Types SetFormat must refuse, each a small edit of a valid one.
+struct BadType {
+  const char* label;
+  void (*edit)(AM_MEDIA_TYPE& mt, VIDEOINFOHEADER& vih);
+};
+const BadType kBadTypes[] = {
+    {"audio major type", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.majortype = MEDIATYPE_Audio; }},
+    {"RGB32 subtype", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.subtype = MEDIASUBTYPE_RGB32; }},
+    {"800x600", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.bmiHeader.biWidth = 800, v.bmiHeader.biHeight = 600; }},
+    {"negative height", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.bmiHeader.biHeight = -480; }},
+    {"60 fps", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.AvgTimePerFrame = 166666; }},
+    {"short format block", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.cbFormat = sizeof(VIDEOINFOHEADER) - 1; }},
+    {"no format block", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.pbFormat = nullptr; }},
+    {"VideoInfo2 format", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.formattype = FORMAT_VideoInfo2; }},
+};
+
+TEST_F(VcamFilterTest, SetFormatRefusesWhatItDoesNotOffer) {
+  for (const BadType& bad : kBadTypes) {
+    VIDEOINFOHEADER vih{};
+    vih.AvgTimePerFrame = 333333;
+    vih.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    vih.bmiHeader.biWidth = 320;
+    vih.bmiHeader.biHeight = 240;
+    vih.bmiHeader.biBitCount = 24;
+    vih.bmiHeader.biSizeImage = 320 * 240 * 3;
+    AM_MEDIA_TYPE mt{};
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = MEDIASUBTYPE_RGB24;
+    mt.formattype = FORMAT_VideoInfo;
+    mt.cbFormat = sizeof vih;
+    mt.pbFormat = reinterpret_cast<BYTE*>(&vih);
+    EXPECT_EQ(m_config->SetFormat(&mt), S_OK) << "the unedited type is valid";
+    ASSERT_EQ(SetPinFormat(m_filter.Get(), {qvvcam::PixelFormat::Rgb24, 640, 480}), S_OK);
+    bad.edit(mt, vih);
+    EXPECT_EQ(m_config->SetFormat(&mt), VFW_E_INVALIDMEDIATYPE) << bad.label;
+    EXPECT_EQ(m_pin->QueryAccept(&mt), S_FALSE) << bad.label;
+    ExpectFormat(MEDIASUBTYPE_RGB24, 640, 480);
+  }
+  EXPECT_EQ(m_config->SetFormat(nullptr), E_POINTER);
+}
+
+TEST_F(VcamFilterTest, FilterStatesAndIdentity) {
+  FILTER_STATE state = State_Running;
+  EXPECT_EQ(m_filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
+  EXPECT_EQ(m_filter->Pause(), S_OK);
+  EXPECT_EQ(m_filter->GetState(0, &state), VFW_S_CANT_CUE) << "a live source cannot cue while paused";
+  EXPECT_EQ(state, State_Paused);
+  EXPECT_EQ(m_config->SetFormat(nullptr), E_POINTER);
+  EXPECT_EQ(SetPinFormat(m_filter.Get(), {qvvcam::PixelFormat::Yuy2, 320, 240}), VFW_E_NOT_STOPPED);
+  EXPECT_EQ(m_filter->Run(0), S_OK);
+  EXPECT_EQ(m_filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Running);
+  EXPECT_EQ(m_filter->Stop(), S_OK);
+  EXPECT_EQ(m_filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
+  EXPECT_EQ(m_filter->GetState(0, nullptr), E_POINTER);
+
+  Ptr<IAMFilterMiscFlags> flags;
+  ASSERT_EQ(m_filter->QueryInterface(IID_IAMFilterMiscFlags, flags.OutVoid()), S_OK);
+  EXPECT_EQ(flags->GetMiscFlags(), static_cast<ULONG>(AM_FILTER_MISC_FLAGS_IS_SOURCE));
+  CLSID clsid{};
+  EXPECT_EQ(m_filter->GetClassID(&clsid), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(clsid, qvvcam::CLSID_QvVirtualCamera));
+  Ptr<IPin> asPin;
+  EXPECT_EQ(m_filter->QueryInterface(IID_IPin, asPin.OutVoid()), E_NOINTERFACE);
+  Ptr<IAMStreamConfig> filterConfig;
+  EXPECT_EQ(m_filter->QueryInterface(IID_IAMStreamConfig, filterConfig.OutVoid()), E_NOINTERFACE)
+      << "the stream configuration lives on the pin";
+
+  EXPECT_EQ(m_filter->JoinFilterGraph(nullptr, L"Capture Filter"), S_OK);
+  FILTER_INFO info{};
+  ASSERT_EQ(m_filter->QueryFilterInfo(&info), S_OK);
+  EXPECT_STREQ(info.achName, L"Capture Filter");
+  EXPECT_EQ(info.pGraph, nullptr);
+  LPWSTR vendor = nullptr;
+  ASSERT_EQ(m_filter->QueryVendorInfo(&vendor), S_OK);
+  EXPECT_STREQ(vendor, L"QV Virtual Camera");
+  CoTaskMemFree(vendor);
+
+  Ptr<IReferenceClock> clock, got;
+  ASSERT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock, clock.OutVoid()), S_OK);
+  EXPECT_EQ(m_filter->SetSyncSource(clock.Get()), S_OK);
+  EXPECT_EQ(m_filter->GetSyncSource(got.Out()), S_OK);
+  EXPECT_EQ(got.Get(), clock.Get());
+  EXPECT_EQ(m_filter->SetSyncSource(nullptr), S_OK);
+  EXPECT_EQ(m_filter->GetSyncSource(got.Out()), S_OK);
+  EXPECT_FALSE(got);
+}
+
+TEST_F(VcamFilterTest, ConnectedPinRefusesChangesWhileRunning) {
+  CaptureGraph graph;
+  ASSERT_EQ(graph.AddSource(m_filter.Get()), S_OK);
+  FrameRecorder recorder({qvvcam::PixelFormat::Rgb24, 640, 480});
+  ASSERT_EQ(graph.AddGrabber(MEDIASUBTYPE_RGB24, &recorder), S_OK);
+  ASSERT_TRUE(SUCCEEDED(graph.RenderToNull()));
+  Ptr<IPin> peer;
+  ASSERT_EQ(m_pin->ConnectedTo(peer.Out()), S_OK);
+  EXPECT_EQ(m_pin->Connect(peer.Get(), nullptr), VFW_E_ALREADY_CONNECTED);
+  ASSERT_TRUE(SUCCEEDED(graph.Run()));
+  EXPECT_EQ(m_pin->Disconnect(), VFW_E_NOT_STOPPED);
+  EXPECT_EQ(SetPinFormat(m_filter.Get(), {qvvcam::PixelFormat::Rgb24, 320, 240}), VFW_E_NOT_STOPPED);
+  Sleep(200);
+  ASSERT_TRUE(SUCCEEDED(graph.Stop()));
+  EXPECT_GT(recorder.Count(), 2u);
+  ExpectFormat(MEDIASUBTYPE_RGB24, 640, 480);
+
+  // Stopped and connected: SetFormat reconnects through the graph, or fails and keeps
+  // reporting the old format; never a half-changed pin.
+  const HRESULT hr = SetPinFormat(m_filter.Get(), {qvvcam::PixelFormat::Rgb24, 320, 240});
+  AM_MEDIA_TYPE mt{};
+  const HRESULT connected = m_pin->ConnectionMediaType(&mt);
+  long w = 0, h = 0;
+  if (SUCCEEDED(hr)) {
+    ASSERT_EQ(connected, S_OK);
+    EXPECT_TRUE(VideoSize(mt, &w, &h) && w == 320 && h == 240) << "reconnected with the new format";
+    ExpectFormat(MEDIASUBTYPE_RGB24, 320, 240);
+  } else {
+    ExpectFormat(MEDIASUBTYPE_RGB24, 640, 480);
+    printf("SetFormat on a connected pin: %s\n", Hex(hr).c_str());
+  }
+  FreeMediaType(mt);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include "VcamTestSupport.h"
+
+namespace vcamtest {
+
+int FindDevice(const std::wstring& name) {
+  const std::vector<ListedDevice> list = EnumerateVideoInputs();
+  for (size_t i = 0; i < list.size(); ++i)
+    if (list[i].readable && list[i].name == name) return static_cast<int>(i);
+  return -1;
+}
+
+HRESULT FirstPin(IBaseFilter* filter, IPin** pin) {
+  *pin = nullptr;
+  Ptr<IEnumPins> pins;
+  HRESULT hr = filter->EnumPins(pins.Out());
+  if (FAILED(hr)) return hr;
+  return pins->Next(1, pin, nullptr);
+}
+
+const GUID& Subtype(qvvcam::PixelFormat pixel) {
+  switch (pixel) {
+    case qvvcam::PixelFormat::Yuy2: return MEDIASUBTYPE_YUY2;
+    case qvvcam::PixelFormat::Uyvy: return MEDIASUBTYPE_UYVY;
+    case qvvcam::PixelFormat::Mjpg: return MEDIASUBTYPE_MJPG;
+    default: return MEDIASUBTYPE_RGB24;
+  }
+}
+
+bool VideoSize(const AM_MEDIA_TYPE& mt, long* width, long* height) {
+  if (!IsEqualGUID(mt.formattype, FORMAT_VideoInfo) || mt.cbFormat < sizeof(VIDEOINFOHEADER) || !mt.pbFormat) return false;
+  const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
+  *width = vih->bmiHeader.biWidth;
+  *height = vih->bmiHeader.biHeight;
+  return true;
+}
+
+HRESULT SetPinFormat(IBaseFilter* filter, const qvvcam::FrameFormat& format) {
+  Ptr<IPin> pin;
+  HRESULT hr = FirstPin(filter, pin.Out());
+  if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
+  Ptr<IAMStreamConfig> config;
+  hr = pin->QueryInterface(IID_IAMStreamConfig, config.OutVoid());
+  if (FAILED(hr)) return hr;
+  int count = 0, size = 0;
+  hr = config->GetNumberOfCapabilities(&count, &size);
+  if (FAILED(hr)) return hr;
+  for (int i = 0; i < count; ++i) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    if (config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)) != S_OK || !mt) continue;
+    long w = 0, h = 0;
+    const bool match = IsEqualGUID(mt->subtype, Subtype(format.pixel)) && VideoSize(*mt, &w, &h) && w == format.width &&
+                       h == format.height;
+    if (match) hr = config->SetFormat(mt);
+    FreeMediaType(*mt);
+    CoTaskMemFree(mt);
+    if (match) return hr;
+  }
+  return E_INVALIDARG;
+}
+
+}  // namespace vcamtest

@@ -1,0 +1,216 @@
+#include "CaptureFilter.h"
+
+#include <cwchar>
+#include <cwctype>
+
+#include "CapturePin.h"
+#include "EnumPins.h"
+#include "VirtualCameraIds.h"
+
+namespace qvvcam {
+namespace {
+
+// A property-bag value as a number: REG_DWORD arrives as VT_I4, REG_SZ as a BSTR.
+bool ReadNumber(IPropertyBag* bag, const wchar_t* name, uint32_t* value) {
+  VARIANT v;
+  VariantInit(&v);
+  bool ok = false;
+  if (SUCCEEDED(bag->Read(name, &v, nullptr))) {
+    if (v.vt == VT_I4 || v.vt == VT_UI4 || v.vt == VT_INT || v.vt == VT_UINT) {
+      *value = v.ulVal;
+      ok = true;
+    } else if (v.vt == VT_BSTR && v.bstrVal != nullptr) {
+      wchar_t* end = nullptr;
+      const unsigned long parsed = wcstoul(v.bstrVal, &end, 0);
+      ok = end != v.bstrVal;
+      if (ok) *value = static_cast<uint32_t>(parsed);
+    }
+  }
+  VariantClear(&v);
+  return ok;
+}
+
+}  // namespace
+
+HRESULT TaskString(const wchar_t* text, LPWSTR* out) {
+  if (out == nullptr) return E_POINTER;
+  const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+  *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+  if (*out == nullptr) return E_OUTOFMEMORY;
+  memcpy(*out, text, bytes);
+  return S_OK;
+}
+
+CaptureFilter::CaptureFilter() { m_pin = new CapturePin(*this); }
+
+CaptureFilter::~CaptureFilter() {
+  {
+    std::lock_guard<std::recursive_mutex> hold(m_lock);
+    if (m_state != State_Stopped) m_pin->Deactivate();
+    m_state = State_Stopped;
+  }
+  delete m_pin;
+}
+
+void* CaptureFilter::Interface(REFIID iid) {
+  if (IidIs<IMediaFilter>(iid) || IidIs<IPersist>(iid)) return static_cast<IBaseFilter*>(this);
+  if (IidIs<ISpecifyPropertyPages>(iid) && !m_options.propertyPages) return nullptr;
+  return Listed(iid);
+}
+
+IPin* CaptureFilter::Pin() { return m_pin; }
+
+STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
+  if (clsid == nullptr) return E_POINTER;
+  *clsid = CLSID_QvVirtualCamera;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::Stop() {
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  if (m_state != State_Stopped) m_pin->Deactivate();
+  m_state = State_Stopped;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::Pause() {
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  if (m_state == State_Stopped) {
+    const HRESULT hr = m_pin->Activate();
+    if (FAILED(hr)) return hr;
+  } else if (m_state == State_Running) {
+    m_pin->Pause();
+  }
+  m_state = State_Paused;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME start) {
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  if (m_state == State_Stopped) {
+    const HRESULT hr = m_pin->Activate();
+    if (FAILED(hr)) return hr;
+    m_state = State_Paused;
+  }
+  if (m_state != State_Running) m_pin->Run(m_clock.Get(), start);
+  m_state = State_Running;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::GetState(DWORD, FILTER_STATE* state) {
+  if (state == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  *state = m_state;
+  // A live source has nothing to cue while paused.
+  return m_state == State_Paused ? VFW_S_CANT_CUE : S_OK;
+}
+
+STDMETHODIMP CaptureFilter::SetSyncSource(IReferenceClock* clock) {
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  m_clock.Reset(clock);
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::GetSyncSource(IReferenceClock** clock) {
+  if (clock == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  *clock = m_clock.Get();
+  if (*clock) (*clock)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::EnumPins(IEnumPins** pins) {
+  if (pins == nullptr) return E_POINTER;
+  *pins = new PinEnumerator(this, 0);
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::FindPin(LPCWSTR id, IPin** pin) {
+  if (pin == nullptr) return E_POINTER;
+  *pin = nullptr;
+  if (id == nullptr) return E_POINTER;
+  if (wcscmp(id, kPinName) != 0) return VFW_E_NOT_FOUND;
+  *pin = m_pin;
+  m_pin->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::QueryFilterInfo(FILTER_INFO* info) {
+  if (info == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  wcsncpy(info->achName, m_name.c_str(), MAX_FILTER_NAME - 1);
+  info->achName[MAX_FILTER_NAME - 1] = 0;
+  info->pGraph = m_graph;
+  if (m_graph) m_graph->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  m_graph = graph;
+  m_name = name != nullptr ? name : L"";
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::QueryVendorInfo(LPWSTR* info) { return TaskString(kDefaultDeviceName, info); }
+
+STDMETHODIMP_(ULONG) CaptureFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
+
+STDMETHODIMP CaptureFilter::GetPages(CAUUID* pages) {
+  if (pages == nullptr) return E_POINTER;
+  pages->cElems = 0;
+  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+  if (pages->pElems == nullptr) return E_OUTOFMEMORY;
+  pages->cElems = 1;
+  pages->pElems[0] = CLSID_QvDevicePage;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::InitNew() { return S_OK; }
+
+STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
+  if (bag == nullptr) return E_POINTER;
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  if (m_pin->IsConnectedLocked() || m_state != State_Stopped) return E_UNEXPECTED;
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  if (SUCCEEDED(bag->Read(kValueFriendlyName, &v, nullptr)) && v.vt == VT_BSTR && v.bstrVal != nullptr)
+    m_options.friendlyName = v.bstrVal;
+  VariantClear(&v);
+  uint32_t number = 0;
+  if (ReadNumber(bag, kValueStopAfterFrames, &number)) m_options.stopAfterFrames = number;
+  if (ReadNumber(bag, kValueNoStreamConfig, &number)) m_options.streamConfig = number == 0;
+  if (ReadNumber(bag, kValueNoPropertyPages, &number)) m_options.propertyPages = number == 0;
+  m_pin->OptionsLoaded();
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::Save(IPropertyBag*, BOOL, BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP CaptureFilter::GetPattern(LONG* still) {
+  if (still == nullptr) return E_POINTER;
+  *still = m_still ? 1 : 0;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::SetPattern(LONG still) {
+  if (still != 0 && still != 1) return E_INVALIDARG;
+  m_still = still == 1;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::GetStatistics(ULONG* frames, ULONGLONG* workTicks, ULONGLONG* tickFrequency) {
+  const StreamStatistics s = m_pin->Statistics();
+  if (frames) *frames = s.frames;
+  if (workTicks) *workTicks = s.workTicks;
+  if (tickFrequency) *tickFrequency = s.tickFrequency;
+  return S_OK;
+}
+
+STDMETHODIMP CaptureFilter::GetDeviceName(LPWSTR* name) {
+  std::lock_guard<std::recursive_mutex> hold(m_lock);
+  return TaskString(m_options.friendlyName.c_str(), name);
+}
+
+}  // namespace qvvcam

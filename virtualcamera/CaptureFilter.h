@@ -1,0 +1,83 @@
+// The capture source filter: one output pin in the capture category, configured per
+// device from the values its moniker's property bag holds.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+#include <ocidl.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "ComObject.h"
+#include "QvCameraSettings.h"
+
+namespace qvvcam {
+
+class CapturePin;
+
+struct DeviceOptions {
+  std::wstring friendlyName = L"QV Virtual Camera";
+  uint32_t stopAfterFrames = 0;
+  bool streamConfig = true;
+  bool propertyPages = true;
+};
+
+class CaptureFilter final
+    : public ComObject<IBaseFilter, IAMFilterMiscFlags, ISpecifyPropertyPages, IPersistPropertyBag, IQvCameraSettings> {
+ public:
+  CaptureFilter();
+
+  // IPersist
+  STDMETHODIMP GetClassID(CLSID* clsid) override;
+  // IMediaFilter
+  STDMETHODIMP Stop() override;
+  STDMETHODIMP Pause() override;
+  STDMETHODIMP Run(REFERENCE_TIME start) override;
+  STDMETHODIMP GetState(DWORD timeout, FILTER_STATE* state) override;
+  STDMETHODIMP SetSyncSource(IReferenceClock* clock) override;
+  STDMETHODIMP GetSyncSource(IReferenceClock** clock) override;
+  // IBaseFilter
+  STDMETHODIMP EnumPins(IEnumPins** pins) override;
+  STDMETHODIMP FindPin(LPCWSTR id, IPin** pin) override;
+  STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override;
+  STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
+  STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
+  // IAMFilterMiscFlags
+  STDMETHODIMP_(ULONG) GetMiscFlags() override;
+  // ISpecifyPropertyPages
+  STDMETHODIMP GetPages(CAUUID* pages) override;
+  // IPersistPropertyBag
+  STDMETHODIMP InitNew() override;
+  STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
+  STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
+  // IQvCameraSettings
+  STDMETHODIMP GetPattern(LONG* still) override;
+  STDMETHODIMP SetPattern(LONG still) override;
+  STDMETHODIMP GetStatistics(ULONG* frames, ULONGLONG* workTicks, ULONGLONG* tickFrequency) override;
+  STDMETHODIMP GetDeviceName(LPWSTR* name) override;
+
+  // For the pin.
+  std::recursive_mutex& Lock() { return m_lock; }
+  FILTER_STATE StateLocked() const { return m_state; }
+  IFilterGraph* GraphLocked() const { return m_graph; }
+  const DeviceOptions& Options() const { return m_options; }
+  const std::atomic<bool>& Still() const { return m_still; }
+  IPin* Pin();
+
+ private:
+  ~CaptureFilter() override;
+  void* Interface(REFIID iid) override;
+
+  std::recursive_mutex m_lock;
+  FILTER_STATE m_state = State_Stopped;
+  IFilterGraph* m_graph = nullptr;  // not counted: the graph holds the filter
+  std::wstring m_name;
+  Ref<IReferenceClock> m_clock;
+  DeviceOptions m_options;
+  std::atomic<bool> m_still{false};
+  CapturePin* m_pin = nullptr;
+};
+
+}  // namespace qvvcam

@@ -1,0 +1,82 @@
+// The capture filter's one output pin: media types, connection and allocator
+// negotiation, stream configuration, the pin category, and the streaming thread.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+#include <ocidl.h>
+
+#include <memory>
+
+#include "ComObject.h"
+#include "MediaFormats.h"
+#include "Streamer.h"
+
+namespace qvvcam {
+
+class CaptureFilter;
+
+class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig, ISpecifyPropertyPages> {
+ public:
+  explicit CapturePin(CaptureFilter& filter);
+  ~CapturePin() override;
+
+  // IPin
+  STDMETHODIMP Connect(IPin* receiver, const AM_MEDIA_TYPE* mt) override;
+  STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) override;
+  STDMETHODIMP Disconnect() override;
+  STDMETHODIMP ConnectedTo(IPin** pin) override;
+  STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE* mt) override;
+  STDMETHODIMP QueryPinInfo(PIN_INFO* info) override;
+  STDMETHODIMP QueryDirection(PIN_DIRECTION* direction) override;
+  STDMETHODIMP QueryId(LPWSTR* id) override;
+  STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE* mt) override;
+  STDMETHODIMP EnumMediaTypes(IEnumMediaTypes** types) override;
+  STDMETHODIMP QueryInternalConnections(IPin** pins, ULONG* count) override;
+  STDMETHODIMP EndOfStream() override;
+  STDMETHODIMP BeginFlush() override;
+  STDMETHODIMP EndFlush() override;
+  STDMETHODIMP NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+  // IKsPropertySet
+  STDMETHODIMP Set(REFGUID set, DWORD id, void* instance, DWORD instanceSize, void* data, DWORD dataSize) override;
+  STDMETHODIMP Get(REFGUID set, DWORD id, void* instance, DWORD instanceSize, void* data, DWORD dataSize,
+                   DWORD* returned) override;
+  STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
+  // IAMStreamConfig
+  STDMETHODIMP SetFormat(AM_MEDIA_TYPE* mt) override;
+  STDMETHODIMP GetFormat(AM_MEDIA_TYPE** mt) override;
+  STDMETHODIMP GetNumberOfCapabilities(int* count, int* size) override;
+  STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) override;
+  // ISpecifyPropertyPages
+  STDMETHODIMP GetPages(CAUUID* pages) override;
+
+  // Called by the filter, under its lock.
+  HRESULT Activate();                            // stopped -> paused: commit the allocator
+  void Run(IReferenceClock* clock, REFERENCE_TIME start);
+  void Pause();                                  // running -> paused
+  void Deactivate();                             // -> stopped: end the thread, decommit
+  StreamStatistics Statistics() const { return m_streamer.Statistics(); }
+  bool IsConnectedLocked() const { return static_cast<bool>(m_connected); }
+  void OptionsLoaded();  // the device's values are in: frame limit
+
+ private:
+  void* Interface(REFIID iid) override;
+  HRESULT TryConnect(IPin* receiver, const FrameFormat& format);
+  HRESULT NegotiateAllocator(IMemInputPin* input, const FrameFormat& format);
+  void ClearConnection();
+  int CurrentFormatLocked() const;
+
+  CaptureFilter& m_filter;
+  Ref<IPin> m_connected;
+  Ref<IMemInputPin> m_input;
+  Ref<IMemAllocator> m_allocator;
+  AM_MEDIA_TYPE m_mt{};
+  int m_connectedFormat = -1;
+  int m_format = kDefaultFormat;  // what GetFormat reports and the next connection uses
+  bool m_formatSet = false;       // after SetFormat only that format is offered
+  std::unique_ptr<TestPicture> m_picture;
+  Ref<IReferenceClock> m_runClock;
+  Streamer m_streamer;
+};
+
+}  // namespace qvvcam

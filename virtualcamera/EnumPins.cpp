@@ -1,0 +1,50 @@
+#include "EnumPins.h"
+
+#include "CaptureFilter.h"
+
+namespace qvvcam {
+
+constexpr ULONG kPinCount = 1;
+
+PinEnumerator::PinEnumerator(CaptureFilter* filter, ULONG position) : m_filter(filter), m_position(position) {
+  m_filter->AddRef();
+}
+
+PinEnumerator::~PinEnumerator() { m_filter->Release(); }
+
+STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
+  if (pins == nullptr) return E_POINTER;
+  if (count > 1 && fetched == nullptr) return E_INVALIDARG;
+  ULONG given = 0;
+  while (given < count && m_position < kPinCount) {
+    pins[given] = m_filter->Pin();
+    pins[given]->AddRef();
+    ++given;
+    ++m_position;
+  }
+  if (fetched) *fetched = given;
+  return given == count ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP PinEnumerator::Skip(ULONG count) {
+  const ULONG left = kPinCount - m_position;
+  if (count > left) {
+    m_position = kPinCount;
+    return S_FALSE;
+  }
+  m_position += count;
+  return S_OK;
+}
+
+STDMETHODIMP PinEnumerator::Reset() {
+  m_position = 0;
+  return S_OK;
+}
+
+STDMETHODIMP PinEnumerator::Clone(IEnumPins** clone) {
+  if (clone == nullptr) return E_POINTER;
+  *clone = new PinEnumerator(m_filter, m_position);
+  return S_OK;
+}
+
+}  // namespace qvvcam

@@ -1,0 +1,170 @@
+#include "MediaFormats.h"
+
+#include <cstring>
+
+namespace qvvcam {
+namespace {
+
+constexpr SIZE kSizes[4] = {{320, 240}, {640, 480}, {1280, 720}, {1920, 1080}};
+constexpr PixelFormat kPixels[4] = {PixelFormat::Rgb24, PixelFormat::Yuy2, PixelFormat::Uyvy, PixelFormat::Mjpg};
+
+struct Table {
+  FrameFormat formats[kFormatCount];
+  Table() {
+    for (int p = 0; p < 4; ++p)
+      for (int s = 0; s < 4; ++s) formats[p * 4 + s] = {kPixels[p], static_cast<int>(kSizes[s].cx), static_cast<int>(kSizes[s].cy)};
+  }
+};
+const Table& TheTable() {
+  static const Table table;
+  return table;
+}
+
+DWORD FourCc(PixelFormat p) {
+  switch (p) {
+    case PixelFormat::Yuy2: return MAKEFOURCC('Y', 'U', 'Y', '2');
+    case PixelFormat::Uyvy: return MAKEFOURCC('U', 'Y', 'V', 'Y');
+    case PixelFormat::Mjpg: return MAKEFOURCC('M', 'J', 'P', 'G');
+    default: return BI_RGB;
+  }
+}
+
+}  // namespace
+
+const FrameFormat& FormatAt(int index) {
+  return TheTable().formats[(index >= 0 && index < kFormatCount) ? index : kDefaultFormat];
+}
+
+int FormatIndex(const FrameFormat& f) {
+  for (int i = 0; i < kFormatCount; ++i) {
+    const FrameFormat& t = TheTable().formats[i];
+    if (t.pixel == f.pixel && t.width == f.width && t.height == f.height) return i;
+  }
+  return -1;
+}
+
+const GUID& SubtypeOf(PixelFormat p) {
+  switch (p) {
+    case PixelFormat::Yuy2: return MEDIASUBTYPE_YUY2;
+    case PixelFormat::Uyvy: return MEDIASUBTYPE_UYVY;
+    case PixelFormat::Mjpg: return MEDIASUBTYPE_MJPG;
+    default: return MEDIASUBTYPE_RGB24;
+  }
+}
+
+HRESULT FillMediaType(const FrameFormat& f, AM_MEDIA_TYPE* mt) {
+  if (mt == nullptr) return E_POINTER;
+  std::memset(mt, 0, sizeof *mt);
+  auto* vih = static_cast<VIDEOINFOHEADER*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
+  if (vih == nullptr) return E_OUTOFMEMORY;
+  std::memset(vih, 0, sizeof *vih);
+  const DWORD image = static_cast<DWORD>(FrameCapacity(f));
+  vih->AvgTimePerFrame = kFrameInterval;
+  vih->dwBitRate = static_cast<DWORD>(static_cast<unsigned long long>(image) * 8 * 30);
+  BITMAPINFOHEADER& bih = vih->bmiHeader;
+  bih.biSize = sizeof(BITMAPINFOHEADER);
+  bih.biWidth = f.width;
+  bih.biHeight = f.height;  // positive: RGB24 bottom-up; the FOURCC formats are top-down
+  bih.biPlanes = 1;
+  bih.biBitCount = f.pixel == PixelFormat::Yuy2 || f.pixel == PixelFormat::Uyvy ? 16 : 24;
+  bih.biCompression = FourCc(f.pixel);
+  bih.biSizeImage = image;
+  mt->majortype = MEDIATYPE_Video;
+  mt->subtype = SubtypeOf(f.pixel);
+  mt->bFixedSizeSamples = f.pixel != PixelFormat::Mjpg;
+  mt->bTemporalCompression = FALSE;
+  mt->lSampleSize = f.pixel != PixelFormat::Mjpg ? image : 0;
+  mt->formattype = FORMAT_VideoInfo;
+  mt->cbFormat = sizeof(VIDEOINFOHEADER);
+  mt->pbFormat = reinterpret_cast<BYTE*>(vih);
+  return S_OK;
+}
+
+AM_MEDIA_TYPE* NewMediaType(const FrameFormat& f) {
+  auto* mt = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+  if (mt == nullptr) return nullptr;
+  if (FAILED(FillMediaType(f, mt))) {
+    CoTaskMemFree(mt);
+    return nullptr;
+  }
+  return mt;
+}
+
+void FreeMediaType(AM_MEDIA_TYPE& mt) {
+  if (mt.cbFormat != 0 || mt.pbFormat != nullptr) CoTaskMemFree(mt.pbFormat);
+  mt.cbFormat = 0;
+  mt.pbFormat = nullptr;
+  if (mt.pUnk != nullptr) {
+    mt.pUnk->Release();
+    mt.pUnk = nullptr;
+  }
+}
+
+void DeleteMediaType(AM_MEDIA_TYPE* mt) {
+  if (mt == nullptr) return;
+  FreeMediaType(*mt);
+  CoTaskMemFree(mt);
+}
+
+HRESULT CopyMediaType(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src) {
+  if (dst == nullptr || src == nullptr) return E_POINTER;
+  *dst = *src;
+  if (src->cbFormat != 0 && src->pbFormat != nullptr) {
+    dst->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(src->cbFormat));
+    if (dst->pbFormat == nullptr) {
+      dst->cbFormat = 0;
+      dst->pUnk = nullptr;
+      return E_OUTOFMEMORY;
+    }
+    std::memcpy(dst->pbFormat, src->pbFormat, src->cbFormat);
+  } else {
+    dst->pbFormat = nullptr;
+    dst->cbFormat = 0;
+  }
+  if (dst->pUnk != nullptr) dst->pUnk->AddRef();
+  return S_OK;
+}
+
+bool FormatOfMediaType(const AM_MEDIA_TYPE* mt, FrameFormat* out) {
+  if (mt == nullptr || !IsEqualGUID(mt->majortype, MEDIATYPE_Video) || !IsEqualGUID(mt->formattype, FORMAT_VideoInfo) ||
+      mt->cbFormat < sizeof(VIDEOINFOHEADER) || mt->pbFormat == nullptr)
+    return false;
+  const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
+  if (vih->AvgTimePerFrame != 0 && vih->AvgTimePerFrame != kFrameInterval) return false;
+  for (int p = 0; p < 4; ++p) {
+    if (!IsEqualGUID(mt->subtype, SubtypeOf(kPixels[p]))) continue;
+    const FrameFormat f{kPixels[p], static_cast<int>(vih->bmiHeader.biWidth), static_cast<int>(vih->bmiHeader.biHeight)};
+    if (FormatIndex(f) < 0) return false;
+    if (out) *out = f;
+    return true;
+  }
+  return false;
+}
+
+bool TypeAdmits(const AM_MEDIA_TYPE* partial, const FrameFormat& f) {
+  if (partial == nullptr) return true;
+  if (!IsEqualGUID(partial->majortype, GUID_NULL) && !IsEqualGUID(partial->majortype, MEDIATYPE_Video)) return false;
+  if (!IsEqualGUID(partial->subtype, GUID_NULL) && !IsEqualGUID(partial->subtype, SubtypeOf(f.pixel))) return false;
+  if (IsEqualGUID(partial->formattype, GUID_NULL)) return true;
+  FrameFormat exact;
+  return FormatOfMediaType(partial, &exact) && exact.pixel == f.pixel && exact.width == f.width && exact.height == f.height;
+}
+
+void FillStreamCaps(const FrameFormat& f, VIDEO_STREAM_CONFIG_CAPS* caps) {
+  std::memset(caps, 0, sizeof *caps);
+  caps->guid = FORMAT_VideoInfo;
+  caps->VideoStandard = 0;  // AnalogVideo_None
+  caps->InputSize = {f.width, f.height};
+  caps->MinCroppingSize = caps->MaxCroppingSize = caps->InputSize;
+  caps->CropGranularityX = caps->CropGranularityY = 1;
+  caps->CropAlignX = caps->CropAlignY = 1;
+  caps->MinOutputSize = caps->MaxOutputSize = caps->InputSize;
+  caps->OutputGranularityX = caps->OutputGranularityY = 1;
+  caps->MinFrameInterval = caps->MaxFrameInterval = kFrameInterval;
+  const LONG bits = static_cast<LONG>(static_cast<long long>(FrameCapacity(f)) * 8 * 30 > 0x7fffffff
+                                          ? 0x7fffffff
+                                          : static_cast<long long>(FrameCapacity(f)) * 8 * 30);
+  caps->MinBitsPerSecond = caps->MaxBitsPerSecond = bits;
+}
+
+}  // namespace qvvcam

@@ -1,0 +1,66 @@
+// The streaming thread: paces frames at the format's rate, draws each into a sample of
+// the negotiated allocator, stamps its times and hands it to the downstream input pin.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "TestPicture.h"
+
+namespace qvvcam {
+
+struct StreamStatistics {
+  uint32_t frames = 0;          // samples handed to Receive since the filter was made
+  uint64_t workTicks = 0;       // QueryPerformanceCounter ticks from GetBuffer's return to Receive's call
+  uint64_t tickFrequency = 1;
+};
+
+class Streamer {
+ public:
+  Streamer();
+  ~Streamer();
+  Streamer(const Streamer&) = delete;
+  Streamer& operator=(const Streamer&) = delete;
+
+  // After `limit` frames in the filter's life no more are delivered (0: no limit).
+  void SetFrameLimit(uint32_t limit) { m_limit = limit; }
+  // Running: start the thread if needed and deliver with stream times from tStart on the
+  // clock (or from now without one). The pointers stay valid until Quit returns.
+  void Run(IMemAllocator* allocator, IMemInputPin* input, const TestPicture* picture, const std::atomic<bool>* still,
+           IReferenceClock* clock, REFERENCE_TIME start);
+  // Paused: the thread stays but delivers nothing. Never waits on the thread (it may be
+  // inside a downstream Receive that holds samples while the graph is paused).
+  void Pause();
+  // Stopped: ends and joins the thread. The caller decommits the allocator first so that
+  // a GetBuffer waiting for a free sample returns.
+  void Quit();
+  StreamStatistics Statistics() const;
+
+ private:
+  void Loop();
+  bool Deliver(uint32_t sequence, bool first);
+
+  HANDLE m_wake;
+  std::thread m_thread;
+  std::atomic<bool> m_quit{false};
+  std::atomic<bool> m_deliver{false};
+  std::atomic<uint32_t> m_runGeneration{0};
+  uint32_t m_limit = 0;
+  std::atomic<uint32_t> m_frames{0};
+  std::atomic<uint64_t> m_workTicks{0};
+  LARGE_INTEGER m_frequency{};
+  // Written by Run before m_deliver is set, read by the thread after it sees it.
+  IMemAllocator* m_allocator = nullptr;
+  IMemInputPin* m_input = nullptr;
+  const TestPicture* m_picture = nullptr;
+  const std::atomic<bool>* m_still = nullptr;
+  std::atomic<IReferenceClock*> m_clock{nullptr};
+  std::atomic<REFERENCE_TIME> m_start{0};
+  std::atomic<LONGLONG> m_runStartTicks{0};
+};
+
+}  // namespace qvvcam
