@@ -48,13 +48,21 @@ STDMETHODIMP CDSGrabberCB::SampleCB(double, IMediaSample*) { return S_OK; }
 
 STDMETHODIMP CDSGrabberCB::BufferCB(double, BYTE* buffer, long length) {
   if (buffer == nullptr) return E_POINTER;
-  if (g_nGrabFlag.load() != 1) {
-    g_nGrabFlag.store(0);
+  LONG seen = g_nGrabFlag.load();
+  if (seen != 1) {
+    // Turned to 0 only from the value seen: a host that sets the flag meanwhile (the
+    // format change turning recording back on) is not undone by a late frame.
+    if (seen != 0) g_nGrabFlag.compare_exchange_strong(seen, 0);
     return S_OK;
   }
   // Only frames the grab can hand out are kept; a frame of an unexpected length is not
   // recorded (the flag is left as it is).
-  if (length <= 0 || !m_store.Publish(buffer, static_cast<size_t>(length))) return S_OK;
+  // The flag is asked again before publishing, so a host that turns recording off and
+  // then clears the frame finds nothing recorded by a call already under way.
+  if (length <= 0 ||
+      !m_store.Publish(buffer, static_cast<size_t>(length), [] { return g_nGrabFlag.load() == 1; })) {
+    return S_OK;
+  }
   m_pBuffer.store(const_cast<unsigned char*>(m_store.NewestAddress()));
   return S_FALSE;
 }
@@ -64,6 +72,7 @@ void CDSGrabberCB::GrabFrame(unsigned char* destination) {
   const Layout layout = LayoutOf(m_subtype);
   if (layout == Layout::Other) return;
   const int width = m_nWidth, height = m_nHeight;
+  if (static_cast<int>(layout) != m_recordedLayout || width != m_recordedWidth || height != m_recordedHeight) return;
   m_store.ReadNewest([&](const uint8_t* frame, size_t bytes) {
     if (layout == Layout::Rgb24) {
       std::memcpy(destination, frame, bytes);
@@ -88,25 +97,23 @@ void CDSGrabberCB::RecordFormat(const GUID& subtype, int width, int height) {
   m_nWidth = width;
   m_nHeight = height;
   m_pBuffer.store(nullptr);
-  // Sizes that are not positive, or whose bytes overflow 32 bits, record nothing.
-  size_t rowBytes = 0, paddedRowBytes = 0, rows = height > 0 ? static_cast<size_t>(height) : 0;
-  if (width > 0) {
-    switch (LayoutOf(subtype)) {
-      case Layout::Rgb24:
-        rowBytes = static_cast<size_t>(width) * 3;
-        paddedRowBytes = (rowBytes + 3) & ~static_cast<size_t>(3);
-        break;
-      case Layout::Yuy2:
-      case Layout::Uyvy:
-        rowBytes = paddedRowBytes = static_cast<size_t>(width) * 2;
-        break;
-      case Layout::Other:
-        break;
-    }
+  m_recordedLayout = -1;
+  m_store.Reset();
+  // Sizes that are not positive, or whose bytes (delivered, padded or converted) pass
+  // 32 bits, record nothing. Worked in 64 bits so a 32-bit build can't wrap.
+  const Layout layout = LayoutOf(subtype);
+  if (width <= 0 || height <= 0 || layout == Layout::Other) return;
+  const uint64_t rowBytes = static_cast<uint64_t>(width) * (layout == Layout::Rgb24 ? 3 : 2);
+  const uint64_t paddedRowBytes = layout == Layout::Rgb24 ? (rowBytes + 3) & ~static_cast<uint64_t>(3) : rowBytes;
+  const uint64_t rows = static_cast<uint64_t>(height);
+  constexpr uint64_t kLimit = 0xFFFFFFFFu;
+  if (paddedRowBytes * rows > kLimit || static_cast<uint64_t>(width) * 3 * rows > kLimit) return;
+  if (!m_store.Configure(static_cast<size_t>(rowBytes), static_cast<size_t>(rows), static_cast<size_t>(paddedRowBytes))) {
+    return;
   }
-  // The RGB24 result of a YUV frame must fit 32 bits as well.
-  if (rowBytes != 0 && rows > 0xFFFFFFFFu / (static_cast<size_t>(width) * 3)) rowBytes = 0;
-  if (rowBytes == 0 || rows == 0 || !m_store.Configure(rowBytes, rows, paddedRowBytes)) m_store.Reset();
+  m_recordedLayout = static_cast<int>(layout);
+  m_recordedWidth = width;
+  m_recordedHeight = height;
 }
 
 void CDSGrabberCB::ClearRecordedFrame() {

@@ -25,7 +25,12 @@ class CDSGrabberCB : public ISampleGrabberCB {
   STDMETHODIMP SampleCB(double sampleTime, IMediaSample* sample) override;
   STDMETHODIMP BufferCB(double sampleTime, BYTE* buffer, long length) override;
 
-  // Host thread.
+  // Host thread. Writes the newest recorded frame as an RGB24 frame of m_nWidth x
+  // m_nHeight x 3 bytes (copied for RGB24, converted for YUY2 and UYVY) or, when there
+  // is none, its subtype is another one, or the fields no longer describe the format
+  // the frame was recorded in, writes nothing. Frames live in the library's memory:
+  // after the graph that delivered it is gone, the last recorded frame is still
+  // handed out, whole, until ClearRecordedFrame or a RecordFormat.
   void GrabFrame(unsigned char* destination);
   void GetImageSize(int* width, int* height);
   void SetCaptureFile(const char* path, int flag);
@@ -45,9 +50,16 @@ class CDSGrabberCB : public ISampleGrabberCB {
 
  private:
   qv::FrameStore m_store;
+  // The format the slots were sized for by RecordFormat. The grab hands a frame out
+  // only while the public fields still describe it (they are written directly, too).
+  int m_recordedLayout = -1;  // none
+  int m_recordedWidth = 0;
+  int m_recordedHeight = 0;
 };
 
 // The grab flag: 1 records every frame, 2 stops after the next one, 0 stopped.
+// Atomic so the streaming and host threads share it soundly; it reads and assigns
+// like the plain 32-bit integer it stands for (1 at load).
 extern std::atomic<LONG> g_nGrabFlag;
 
 // The module's one callback object (defined with the module's other static objects).

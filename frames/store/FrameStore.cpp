@@ -17,6 +17,8 @@ bool FrameStore::Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes) 
       Reset();
       return false;
     }
+    // Touched here, so the streaming thread never takes a first-touch page fault.
+    std::memset(slot.get(), 0, rowBytes * rows);
   }
   m_rowBytes = rowBytes;
   m_rows = rows;
@@ -31,13 +33,15 @@ void FrameStore::Reset() {
   m_rowBytes = m_rows = m_paddedRowBytes = m_frameBytes = 0;
 }
 
-bool FrameStore::Publish(const uint8_t* data, size_t length) {
-  if (data == nullptr || m_frameBytes == 0) return false;
+int FrameStore::Fill(const uint8_t* data, size_t length, uint64_t* state) {
+  if (data == nullptr || m_frameBytes == 0) return -1;
   const bool padded = length != m_frameBytes;
-  if (padded && length != m_paddedRowBytes * m_rows) return false;
+  if (padded && length != m_paddedRowBytes * m_rows) return -1;
 
-  uint64_t state = m_state.load();
-  const int newest = SlotOf(state);
+  // The state first, then the reader's claim: a reader claims only after it has stored
+  // its slot and seen the newest unchanged, so one of the two sees the other.
+  *state = m_state.load();
+  const int newest = SlotOf(*state);
   const int held = m_readerSlot.load();
   int slot = 0;
   while (slot == newest || slot == held) ++slot;
@@ -50,8 +54,7 @@ bool FrameStore::Publish(const uint8_t* data, size_t length) {
       std::memcpy(target + row * m_rowBytes, data + row * m_paddedRowBytes, m_rowBytes);
     }
   }
-  // Only this thread changes the slot; a failed exchange means the host cleared meanwhile.
-  return m_state.compare_exchange_strong(state, Pack(state >> 8, slot));
+  return slot;
 }
 
 void FrameStore::Clear() {

@@ -5,7 +5,8 @@
 // published slot while it copies out of it. The writer never writes the newest slot
 // nor the one the reader holds, so with three slots it always has one to fill and
 // never waits, and the reader always gets a whole frame. Slots are sized by
-// Configure, on the host thread, while no frame is being delivered.
+// Configure, on the host thread, while no frame is being delivered; Publish then
+// neither allocates, locks nor calls the system.
 #pragma once
 
 #include <atomic>
@@ -22,14 +23,27 @@ class FrameStore {
   // Frames of rows rows of rowBytes bytes each. A delivered frame is accepted when it
   // is exactly rows * rowBytes bytes, or rows * paddedRowBytes when the platform pads
   // rows (the padding is then dropped). Returns false, and accepts nothing, for an
-  // empty or overflowing size or when memory can't be had.
+  // empty or overflowing size or when memory can't be had. Host thread, no writer.
   bool Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes);
-  // Accepts no frame until the next Configure; frees the slots.
+  // Accepts no frame until the next Configure; frees the slots. Host thread, no writer.
   void Reset();
 
-  // Writer: copies a delivered frame into a free slot and publishes it. False when the
-  // frame does not have an accepted length (nothing is recorded then).
-  bool Publish(const uint8_t* data, size_t length);
+  // Writer: copies a delivered frame into a free slot and publishes it, provided that
+  // stillWanted() is true once the copy is done. False when the frame does not have an
+  // accepted length, when it is no longer wanted, or when a Clear came in between
+  // (nothing is recorded then). stillWanted lets a host that turns recording off and
+  // then clears be sure that no copy already under way is published after the clear.
+  template <typename StillWanted>
+  bool Publish(const uint8_t* data, size_t length, StillWanted&& stillWanted) {
+    uint64_t state = 0;
+    const int slot = Fill(data, length, &state);
+    if (slot < 0 || !stillWanted()) return false;
+    // Only this thread picks slots; a failed exchange means the host cleared meanwhile.
+    return m_state.compare_exchange_strong(state, Pack(state >> 8, slot));
+  }
+  bool Publish(const uint8_t* data, size_t length) {
+    return Publish(data, length, [] { return true; });
+  }
 
   // Host: forgets the newest frame; a Publish already under way is discarded.
   void Clear();
@@ -51,6 +65,9 @@ class FrameStore {
   size_t FrameBytes() const { return m_frameBytes; }
 
  private:
+  // Copies the frame into a slot that is neither the newest nor the reader's; returns
+  // the slot (-1: not an accepted frame) and the state it was chosen against.
+  int Fill(const uint8_t* data, size_t length, uint64_t* state);
   int ClaimNewest();
 
   // The published state: the clear count in the high bits, the newest slot + 1 in the

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+
+namespace qv::conversion {
+
+inline unsigned char ClampToByte(int value)
+{
+    return value < 0 ? 0 : value > 255 ? 255 : static_cast<unsigned char>(value);
+}
+
+// One pixel: (Y, U, V) to (B, G, R) at out[0..2]. >> on a negative int is an
+// arithmetic shift with every compiler this library supports.
+inline void YuvToBgr(int y, int u, int v, unsigned char* out)
+{
+    const int c = y - 16;
+    const int d = u - 128;
+    const int e = v - 128;
+    out[0] = ClampToByte((298 * c + 516 * d + 128) >> 8);
+    out[1] = ClampToByte((298 * c - 100 * d - 208 * e + 128) >> 8);
+    out[2] = ClampToByte((298 * c + 409 * e + 128) >> 8);
+}
+
+// Byte positions inside one 4-byte group.
+struct GroupLayout {
+    int y0, u, y1, v;
+};
+constexpr GroupLayout kYuy2Layout{0, 1, 2, 3};
+constexpr GroupLayout kUyvyLayout{1, 0, 3, 2};
+inline const GroupLayout& LayoutFor(int bYUY2) { return bYUY2 ? kYuy2Layout : kUyvyLayout; }
+
+// Validated frame size: pixels and destination bytes, or false when the
+// arguments describe no frame we may write (nothing is written then).
+inline bool FrameSize(int width, int height, std::size_t& pixels)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 3u;
+    if (bytes > static_cast<std::uint64_t>(INT_MAX))
+        return false;
+    pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    return true;
+}
+
+// The last pixel of a frame with an odd pixel count sits alone in a half group
+// (its Y and U only): it keeps its own Y and U and borrows V from the group
+// before it, or takes the neutral 128 when there is none (a 1x1 frame).
+inline void ConvertLonePixel(const unsigned char* source, std::size_t pixels, const GroupLayout& L, unsigned char* out)
+{
+    const std::size_t k = (pixels - 1) / 2;
+    const unsigned char* g = source + 4 * k;
+    // In a half group the first two bytes hold Y and U (in either order).
+    const int y = g[L.y0];
+    const int u = g[L.u];
+    const int v = k > 0 ? source[4 * (k - 1) + L.v] : 128;
+    YuvToBgr(y, u, v, out);
+}
+
+} // namespace qv::conversion
