@@ -1,0 +1,177 @@
+// Each save path of a 1920x1080 frame against the bare library work for the same
+// output, medians of interleaved runs, ratios from this one run.
+//   imagefiles_bench [folder] [runs]
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <tiffio.h>
+
+#include "ImageSave.h"
+#include "JpegWriter.h"
+#include "TiffWriter.h"
+
+namespace {
+
+constexpr int kWidth = 1920, kHeight = 1080;
+
+struct Entry {
+  const char* name;
+  std::function<void()> run;
+  std::vector<double> ms;
+};
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// libjpeg-turbo alone: top-down RGB rows at quality 75 into a stdio file.
+void BareJpeg(const std::string& path, const std::vector<unsigned char>& rgb) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  FILE* out = std::fopen(path.c_str(), "wb");
+  jpeg_stdio_dest(&cinfo, out);
+  cinfo.image_width = kWidth;
+  cinfo.image_height = kHeight;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 75, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + size_t{cinfo.next_scanline} * kWidth * 3);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::fclose(out);
+  jpeg_destroy_compress(&cinfo);
+}
+
+// libtiff alone: the same fields and strip size, rows already top-down RGB.
+void BareTiff(const std::string& path, const std::vector<unsigned char>& rgb) {
+  std::remove(path.c_str());
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kWidth);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kHeight);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_INT);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0xFFFFFFFFu));
+  std::vector<unsigned char> row(kWidth * 3);
+  for (uint32_t i = 0; i < kHeight; ++i) {
+    std::memcpy(row.data(), rgb.data() + size_t{i} * kWidth * 3, row.size());  // the library may alter it
+    TIFFWriteScanline(tif, row.data(), i, 0);
+  }
+  TIFFClose(tif);
+}
+
+void OneWrite(const std::string& path, const std::vector<unsigned char>& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return;
+  ssize_t n = ::write(fd, bytes.data(), bytes.size());
+  (void)n;
+  ::close(fd);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path().string();
+  int runs = argc > 2 ? std::max(3, std::atoi(argv[2])) : 15;
+  auto at = [&](const char* name) { return (std::filesystem::path(dir) / name).string(); };
+
+  // A camera-like picture: smooth with some noise, bottom-up blue-green-red.
+  std::vector<unsigned char> frame(size_t{kWidth} * kHeight * 3);
+  uint32_t state = 12345;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      state = state * 1664525u + 1013904223u;
+      unsigned char* px = &frame[(size_t{static_cast<size_t>(y)} * kWidth + x) * 3];
+      px[0] = static_cast<unsigned char>(x / 8 + (state >> 29));
+      px[1] = static_cast<unsigned char>(y / 5 + (state >> 28));
+      px[2] = static_cast<unsigned char>((x + y) / 12 + (state >> 30));
+    }
+  }
+  std::vector<unsigned char> rgb(frame.size());  // what the libraries are given bare: top-down RGB
+  for (int y = 0; y < kHeight; ++y) {
+    const unsigned char* in = &frame[size_t(kHeight - 1 - y) * kWidth * 3];
+    unsigned char* out = &rgb[size_t(y) * kWidth * 3];
+    for (int x = 0; x < kWidth * 3; x += 3) {
+      out[x] = in[x + 2];
+      out[x + 1] = in[x + 1];
+      out[x + 2] = in[x];
+    }
+  }
+  std::vector<unsigned char> bmpFile;
+  {
+    std::string p = at("qv_bench_probe.bmp");
+    SaveBmpImage(p.c_str(), frame.data(), kWidth, kHeight);
+    FILE* f = std::fopen(p.c_str(), "rb");
+    bmpFile.resize(54 + frame.size());
+    size_t got = std::fread(bmpFile.data(), 1, bmpFile.size(), f);
+    bmpFile.resize(got);
+    std::fclose(f);
+    std::remove(p.c_str());
+  }
+
+  const std::string jpg = at("qv_bench.jpg"), tif = at("qv_bench.tif"), bmp = at("qv_bench.bmp");
+  std::vector<Entry> entries = {
+      {"JPEG save (SaveJpegImage)", [&] { SaveJpegImage(jpg.c_str(), frame.data(), kWidth, kHeight); }, {}},
+      {"JPEG copy+flip+swap route", [&] { SaveJpegImageByCopy(jpg.c_str(), frame.data(), kWidth, kHeight); }, {}},
+      {"JPEG bare libjpeg-turbo q75", [&] { BareJpeg(jpg, rgb); }, {}},
+      {"TIFF save, new file (SaveTiffImage)",
+       [&] {
+         std::remove(tif.c_str());
+         SaveTiffImage(tif.c_str(), frame.data(), kWidth, kHeight);
+       },
+       {}},
+      {"TIFF general writer, new file",
+       [&] {
+         std::remove(tif.c_str());
+         WriteTiffFile(tif.c_str(), kWidth, kHeight, 2, 24, 0, 1, 0, nullptr, 0, frame.data());
+       },
+       {}},
+      {"TIFF bare libtiff rows", [&] { BareTiff(tif, rgb); }, {}},
+      {"BMP save (SaveBmpImage)", [&] { SaveBmpImage(bmp.c_str(), frame.data(), kWidth, kHeight); }, {}},
+      {"BMP one write() of its bytes", [&] { OneWrite(bmp, bmpFile); }, {}},
+  };
+
+  for (Entry& e : entries) e.run();  // warm the page cache and the allocator
+  for (int r = 0; r < runs; ++r) {
+    for (Entry& e : entries) {
+      auto start = std::chrono::steady_clock::now();
+      e.run();
+      e.ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
+  for (const std::string& p : {jpg, tif, bmp}) std::remove(p.c_str());
+
+  std::printf("1920x1080 RGB24 frame, median of %d interleaved runs, files in %s\n", runs, dir.c_str());
+  std::printf("%-38s %9s\n", "path", "ms");
+  for (const Entry& e : entries) std::printf("%-38s %9.2f\n", e.name, Median(e.ms));
+  auto ratio = [&](int a, int b) { return Median(entries[a].ms) / Median(entries[b].ms); };
+  std::printf("\nratios (target)\n");
+  std::printf("JPEG save / bare encode        %5.2fx (<= 1.10)\n", ratio(0, 2));
+  std::printf("JPEG copy route / bare encode  %5.2fx\n", ratio(1, 2));
+  std::printf("TIFF save / bare write         %5.2fx (<= 1.20)\n", ratio(3, 5));
+  std::printf("TIFF general / bare write      %5.2fx\n", ratio(4, 5));
+  std::printf("BMP save / one write           %5.2fx (<= 1.20)\n", ratio(6, 7));
+  return 0;
+}

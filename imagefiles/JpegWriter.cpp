@@ -1,0 +1,209 @@
+#include "JpegWriter.h"
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+#include "FrameSize.h"
+#include "MessageBox.h"
+
+namespace {
+
+constexpr int kFrameQuality = 75;
+
+// The library's standard error manager followed by the recovery point of one call.
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  jmp_buf recovery;
+};
+
+// Never returns to the library: the caller's recovery point cleans up. The user
+// sees the save path's "Write Error" rather than the library's text.
+void JpegErrorExit(j_common_ptr cinfo) {
+  JpegErrorManager* mgr = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  std::longjmp(mgr->recovery, 1);
+}
+
+void JpegOutputMessage(j_common_ptr cinfo) {
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  qv::ShowOkBox("JPEG Error", text, qv::BoxIcon::None, qv::BoxOwner::ActiveWindow);
+}
+
+// Kept out of the function that holds the recovery point, so no object with a
+// destructor lives across a long jump. The path is shown whole, whatever its length.
+void ShowCantOpen(const char* path) {
+  std::string text = "JpegFile :\nCan't open ";
+  text += path;
+  text += "\n";
+  AfxMessageBox(text.c_str());
+}
+
+// One compression from rows that start at firstRow and lie rowStep bytes apart
+// (negative when the rows are walked bottom-up). 1 written, 0 not.
+int CompressRows(const char* path, unsigned int width, unsigned int height, const JSAMPLE* firstRow,
+                 ptrdiff_t rowStep, int components, J_COLOR_SPACE colorSpace, int quality) {
+  jpeg_compress_struct cinfo;
+  JpegErrorManager jerr;
+  // Changed after setjmp and read after the jump: must live in memory.
+  std::FILE* volatile out = nullptr;
+
+  cinfo.err = jpeg_std_error(&jerr.pub);
+  jerr.pub.error_exit = JpegErrorExit;
+  jerr.pub.output_message = JpegOutputMessage;
+  if (setjmp(jerr.recovery)) {
+    jpeg_destroy_compress(&cinfo);
+    if (out != nullptr) std::fclose(out);
+    return 0;
+  }
+  jpeg_create_compress(&cinfo);
+
+  out = std::fopen(path, "wb");
+  if (out == nullptr) {
+    ShowCantOpen(path);
+    jpeg_destroy_compress(&cinfo);
+    return 0;
+  }
+  jpeg_stdio_dest(&cinfo, out);
+
+  // Set before the defaults: the library picks the file's colour space from them.
+  cinfo.image_width = width;
+  cinfo.image_height = height;
+  cinfo.input_components = components;
+  cinfo.in_color_space = colorSpace;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);  // baseline: every table value within 8 bits
+  jpeg_start_compress(&cinfo, TRUE);
+
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(firstRow + static_cast<ptrdiff_t>(cinfo.next_scanline) * rowStep);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::fclose(out);
+  out = nullptr;
+  jpeg_destroy_compress(&cinfo);
+  return 1;
+}
+
+// The save path's checks, shared by both routes. Returns false after showing the
+// message; frameBytes receives the frame's size.
+bool CheckFrame(unsigned char* frame, int width, int height, size_t* frameBytes) {
+  if (frame == nullptr) {
+    AfxMessageBox("No Image!");
+    return false;
+  }
+  // Negative sizes and frames beyond 32-bit byte counts can't have a working copy.
+  if (!qv::CountBytes(width, height, 3, frameBytes)) {
+    AfxMessageBox("memory is over!");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int SaveJpegImage(const char* path, unsigned char* frame, int width, int height) {
+  size_t frameBytes = 0;
+  if (!CheckFrame(frame, width, height, &frameBytes)) return 0;
+#ifdef JCS_EXTENSIONS
+  // libjpeg-turbo reads blue-green-red rows itself, so the frame is encoded where it
+  // lies, its rows walked from the last in memory (the top of the picture) to the first.
+  int written = 0;
+  if (path != nullptr && width > 0 && height > 0) {
+    const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 3;
+    written = CompressRows(path, static_cast<unsigned int>(width), static_cast<unsigned int>(height),
+                           frame + (static_cast<ptrdiff_t>(height) - 1) * rowBytes, -rowBytes, 3,
+                           JCS_EXT_BGR, kFrameQuality);
+  }
+  if (!written) {
+    AfxMessageBox("Write Error");
+    return 0;
+  }
+  return 1;
+#else
+  return SaveJpegImageByCopy(path, frame, width, height);
+#endif
+}
+
+int SaveJpegImageByCopy(const char* path, unsigned char* frame, int width, int height) {
+  size_t frameBytes = 0;
+  if (!CheckFrame(frame, width, height, &frameBytes)) return 0;
+  // An empty frame still counts as a working copy; the writer then refuses it.
+  unsigned char* copy = new (std::nothrow) unsigned char[frameBytes ? frameBytes : 1];
+  if (copy == nullptr) {
+    AfxMessageBox("memory is over!");
+    return 0;
+  }
+  std::memcpy(copy, frame, frameBytes);
+  FlipRows(copy, width * 3, height);
+  SwapRedBlue(copy, width, height);
+  int written = WriteJpegFile(path, copy, static_cast<unsigned int>(width), static_cast<unsigned int>(height), 1,
+                              kFrameQuality);
+  delete[] copy;
+  if (!written) {
+    AfxMessageBox("Write Error");
+    return 0;
+  }
+  return 1;
+}
+
+int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, unsigned int height, int colour,
+                  int quality) {
+  if (data == nullptr || width == 0 || height == 0 || path == nullptr) return 0;
+  size_t pixels = 0;
+  if (!qv::CountBytes(width, height, 1, &pixels) || pixels > UINT32_MAX / 3) {
+    if (!colour) AfxMessageBox("Memory error");
+    return 0;  // the data can't be that large
+  }
+  if (colour) {
+    return CompressRows(path, width, height, data, static_cast<ptrdiff_t>(width) * 3, 3, JCS_RGB, quality);
+  }
+
+  unsigned char* gray = new (std::nothrow) unsigned char[pixels];
+  if (gray == nullptr) {
+    AfxMessageBox("Memory error");
+    return 0;
+  }
+  for (size_t i = 0; i < pixels; ++i) {
+    const unsigned char* px = data + 3 * i;
+    // Evaluated in this order in double precision, then truncated.
+    gray[i] = static_cast<unsigned char>((px[1] * 0.587 + px[0] * 0.299) + px[2] * 0.114);
+  }
+  int written = CompressRows(path, width, height, gray, static_cast<ptrdiff_t>(width), 1, JCS_GRAYSCALE, quality);
+  delete[] gray;
+  return written;
+}
+
+int FlipRows(unsigned char* data, int rowBytes, int rows) {
+  if (data == nullptr || rowBytes < 0 || rows < 0) return 0;
+  const size_t bytes = static_cast<size_t>(rowBytes);
+  unsigned char* scratch = new (std::nothrow) unsigned char[bytes ? bytes : 1];
+  if (scratch == nullptr) return 0;
+  for (size_t top = 0, bottom = static_cast<size_t>(rows); top + 1 < bottom; ++top, --bottom) {
+    unsigned char* a = data + top * bytes;
+    unsigned char* b = data + (bottom - 1) * bytes;
+    std::memcpy(scratch, a, bytes);
+    std::memcpy(a, b, bytes);
+    std::memcpy(b, scratch, bytes);
+  }
+  delete[] scratch;
+  return 1;
+}
+
+int SwapRedBlue(unsigned char* data, int width, int height) {
+  size_t bytes = 0;
+  if (data == nullptr || !qv::CountBytes(width, height, 3, &bytes)) return 0;
+  for (size_t i = 0; i < bytes; i += 3) {
+    unsigned char first = data[i];
+    data[i] = data[i + 2];
+    data[i + 2] = first;
+  }
+  return 1;
+}
