@@ -11,25 +11,32 @@ bool FrameStore::Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes) 
   // Frames are addressed with 32-bit lengths by the platform: refuse larger ones.
   constexpr size_t kLimit = 0xFFFFFFFFu;
   if (rows > kLimit / paddedRowBytes) return false;
-  for (auto& slot : m_slots) {
-    slot.reset(new (std::nothrow) uint8_t[rowBytes * rows]);
-    if (!slot) {
-      Reset();
-      return false;
+  const size_t frameBytes = rowBytes * rows;
+  // Slots big enough already are kept: reopening a camera costs no allocation and no
+  // page faults (fresh memory is expensive to touch, and opening is on the host's clock).
+  if (frameBytes > m_capacity) {
+    for (auto& slot : m_slots) slot.reset();
+    m_capacity = 0;
+    for (auto& slot : m_slots) {
+      slot.reset(new (std::nothrow) uint8_t[frameBytes]);
+      if (!slot) {
+        for (auto& s : m_slots) s.reset();
+        return false;
+      }
+      // Touched here, so the streaming thread never takes a first-touch page fault.
+      std::memset(slot.get(), 0, frameBytes);
     }
-    // Touched here, so the streaming thread never takes a first-touch page fault.
-    std::memset(slot.get(), 0, rowBytes * rows);
+    m_capacity = frameBytes;
   }
   m_rowBytes = rowBytes;
   m_rows = rows;
   m_paddedRowBytes = paddedRowBytes;
-  m_frameBytes = rowBytes * rows;
+  m_frameBytes = frameBytes;
   return true;
 }
 
 void FrameStore::Reset() {
   Clear();
-  for (auto& slot : m_slots) slot.reset();
   m_rowBytes = m_rows = m_paddedRowBytes = m_frameBytes = 0;
 }
 

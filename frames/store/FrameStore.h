@@ -25,7 +25,8 @@ class FrameStore {
   // rows (the padding is then dropped). Returns false, and accepts nothing, for an
   // empty or overflowing size or when memory can't be had. Host thread, no writer.
   bool Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes);
-  // Accepts no frame until the next Configure; frees the slots. Host thread, no writer.
+  // Accepts no frame until the next Configure; the slots' memory is kept for it.
+  // Host thread, no writer.
   void Reset();
 
   // Writer: copies a delivered frame into a free slot and publishes it, provided that
@@ -76,6 +77,7 @@ class FrameStore {
   static int SlotOf(uint64_t state) { return static_cast<int>(state & 0xFF) - 1; }
 
   std::unique_ptr<uint8_t[]> m_slots[kSlots];
+  size_t m_capacity = 0;  // bytes each slot can hold
   size_t m_rowBytes = 0;
   size_t m_rows = 0;
   size_t m_paddedRowBytes = 0;
