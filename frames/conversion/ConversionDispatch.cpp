@@ -6,7 +6,7 @@ namespace qv::conversion {
 namespace {
 
 struct CpuLevels {
-    bool sse2 = false, ssse3 = false, avx2 = false, avx512bw = false;
+    bool sse2 = false, ssse3 = false, avx2 = false, avx512bw = false, avx512vbmi = false;
 };
 
 CpuLevels DetectCpu()
@@ -19,6 +19,7 @@ CpuLevels DetectCpu()
     cpu.ssse3 = __builtin_cpu_supports("ssse3");
     cpu.avx2 = __builtin_cpu_supports("avx2");
     cpu.avx512bw = __builtin_cpu_supports("avx512bw");
+    cpu.avx512vbmi = cpu.avx512bw && __builtin_cpu_supports("avx512vbmi");
 #endif
     return cpu;
 }
@@ -36,6 +37,7 @@ KernelPair KernelsFor(ConversionLevel level)
     case ConversionLevel::Ssse3: return Ssse3Kernels();
     case ConversionLevel::Avx2: return Avx2Kernels();
     case ConversionLevel::Avx512bw: return Avx512bwKernels();
+    case ConversionLevel::Avx512vbmi: return Avx512vbmiKernels();
     case ConversionLevel::Scalar: break;
     }
     return {ConvertGroupsScalarYuy2, ConvertGroupsScalarUyvy};
@@ -92,6 +94,7 @@ const char* LevelName(ConversionLevel level)
     case ConversionLevel::Ssse3: return "SSSE3";
     case ConversionLevel::Avx2: return "AVX2";
     case ConversionLevel::Avx512bw: return "AVX-512BW";
+    case ConversionLevel::Avx512vbmi: return "AVX-512VBMI";
     }
     return "unknown";
 }
@@ -105,6 +108,7 @@ bool IsLevelSupported(ConversionLevel level)
     case ConversionLevel::Ssse3: return cpu.ssse3 && Ssse3Kernels().yuy2;
     case ConversionLevel::Avx2: return cpu.avx2 && Avx2Kernels().yuy2;
     case ConversionLevel::Avx512bw: return cpu.avx512bw && Avx512bwKernels().yuy2;
+    case ConversionLevel::Avx512vbmi: return cpu.avx512vbmi && Avx512vbmiKernels().yuy2;
     }
     return false;
 }

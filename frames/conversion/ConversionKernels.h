@@ -7,9 +7,10 @@
 // level the CPU supports, chosen once.
 namespace qv::conversion {
 
-enum class ConversionLevel { Scalar, Sse2, Ssse3, Avx2, Avx512bw };
+enum class ConversionLevel { Scalar, Sse2, Ssse3, Avx2, Avx512bw, Avx512vbmi };
 constexpr ConversionLevel kAllLevels[] = {ConversionLevel::Scalar, ConversionLevel::Sse2, ConversionLevel::Ssse3,
-                                          ConversionLevel::Avx2, ConversionLevel::Avx512bw};
+                                          ConversionLevel::Avx2, ConversionLevel::Avx512bw,
+                                          ConversionLevel::Avx512vbmi};
 
 const char* LevelName(ConversionLevel level);
 bool IsLevelSupported(ConversionLevel level);
@@ -36,5 +37,6 @@ KernelPair Sse2Kernels();
 KernelPair Ssse3Kernels();
 KernelPair Avx2Kernels();
 KernelPair Avx512bwKernels();
+KernelPair Avx512vbmiKernels();
 
 } // namespace qv::conversion

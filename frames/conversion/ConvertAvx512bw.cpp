@@ -5,6 +5,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include "SimdLane128.h"
+#include "SimdLane512.h"
 
 namespace qv::conversion {
 
@@ -23,27 +24,9 @@ QV_AVX512 inline __m512i Four(int p0, int p1, int p2, int p3, const simd::Table1
 QV_AVX512 __attribute__((always_inline)) inline __m512i Lane512(__m512i s, __m512i yuMask, __m512i yvMask,
                                                                   __m512i bgMask, __m512i rMask)
 {
-    using namespace simd;
-    const __m512i yu = _mm512_shuffle_epi8(s, yuMask);
-    const __m512i yv = _mm512_shuffle_epi8(s, yvMask);
-    const __m512i innerB =
-        _mm512_add_epi16(_mm512_maddubs_epi16(yu, _mm512_set1_epi16(kInnerB)), _mm512_set1_epi16(kBiasInnerB));
-    const __m512i outerB =
-        _mm512_add_epi16(_mm512_maddubs_epi16(yu, _mm512_set1_epi16(kOuterB)), _mm512_set1_epi16(kBiasOuterB));
-    const __m512i innerG = _mm512_add_epi16(
-        _mm512_add_epi16(_mm512_maddubs_epi16(yu, _mm512_set1_epi16(kInnerGyu)), _mm512_set1_epi16(kBiasInnerG)),
-        _mm512_maddubs_epi16(yv, _mm512_set1_epi16(kInnerGv)));
-    const __m512i outerG =
-        _mm512_add_epi16(_mm512_maddubs_epi16(yv, _mm512_set1_epi16(kOuterG)), _mm512_set1_epi16(kBiasOuterG));
-    const __m512i innerR =
-        _mm512_add_epi16(_mm512_maddubs_epi16(yv, _mm512_set1_epi16(kInnerR)), _mm512_set1_epi16(kBiasInnerR));
-    const __m512i outerR =
-        _mm512_add_epi16(_mm512_maddubs_epi16(yv, _mm512_set1_epi16(kOuterR)), _mm512_set1_epi16(kBiasOuterR));
-    const __m512i b = _mm512_add_epi16(outerB, _mm512_srai_epi16(innerB, 8));
-    const __m512i g = _mm512_add_epi16(outerG, _mm512_srai_epi16(innerG, 8));
-    const __m512i r = _mm512_add_epi16(outerR, _mm512_srai_epi16(innerR, 8));
-    const __m512i bgBytes = _mm512_packus_epi16(b, g);
-    const __m512i rBytes = _mm512_packus_epi16(r, r);
+    const simd::Channels512 c = simd::Compute512(s, yuMask, yvMask);
+    const __m512i bgBytes = _mm512_packus_epi16(c.b, c.g);
+    const __m512i rBytes = _mm512_packus_epi16(c.r, c.r);
     return _mm512_or_si512(_mm512_shuffle_epi8(bgBytes, bgMask), _mm512_shuffle_epi8(rBytes, rMask));
 }
 

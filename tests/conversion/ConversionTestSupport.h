@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "ConversionKernels.h"
+
+namespace qv::conversion {
+// Failure messages name the kernel rather than dumping the enum's bytes.
+inline void PrintTo(ConversionLevel level, std::ostream* os) { *os << LevelName(level); }
+} // namespace qv::conversion
 
 namespace qvtest {
 

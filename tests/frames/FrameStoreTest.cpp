@@ -59,8 +59,12 @@ TEST_P(FrameStoreStream, EveryGrabIsWholeAndSequencesNeverGoBack) {
   ASSERT_EQ(frameBytes, store.FrameBytes());
 
   std::atomic<bool> producerDone{false};
+  std::atomic<bool> consumerStarted{false};
   std::atomic<uint32_t> lastPublished{0};
   std::thread producer([&] {
+    // Start with the consumer, and let it in now and then, so a loaded machine can't
+    // run the whole stream before the first grab.
+    while (!consumerStarted.load()) std::this_thread::yield();
     // Two delivery buffers taken in turn, refilled as the platform refills its samples.
     const size_t deliveredBytes = c.deliverPadded ? c.paddedRowBytes * c.rows : frameBytes;
     std::vector<uint8_t> delivered[2] = {std::vector<uint8_t>(deliveredBytes), std::vector<uint8_t>(deliveredBytes)};
@@ -76,12 +80,14 @@ TEST_P(FrameStoreStream, EveryGrabIsWholeAndSequencesNeverGoBack) {
         break;
       }
       lastPublished.store(seq);
+      if (seq % 512 == 0) std::this_thread::yield();
     }
     producerDone.store(true);
   });
 
   std::vector<uint8_t> grabbed;
   uint32_t previous = 0, distinct = 0, torn = 0, backwards = 0, future = 0;
+  consumerStarted.store(true);
   while (!producerDone.load()) {
     // What had been published before the grab started bounds nothing; what is published
     // after it ends bounds the grab from above.
