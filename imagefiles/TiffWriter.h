@@ -19,7 +19,8 @@ int WriteTiffFrame(const char* path, const unsigned char* frame, int width, int 
 // rows, bottom-up, width x bitsPerPixel / 8 bytes each; only read. reserved is ignored.
 // 0 the writer ran (a row that fails is reported on stderr), or nothing could be
 // written (null data, zero sizes, oversized data, no memory); 2 the file could not be
-// opened or is not a TIFF file (it is left unchanged); -1 unknown photometric kind.
+// opened, is not a TIFF file or its chain of directories is broken (it is left
+// unchanged); -1 unknown photometric kind.
 int WriteTiffFile(const char* path, unsigned int width, unsigned int height, int photometricKind,
                   unsigned int bitsPerPixel, int compressionKind, int swapMode, int reserved,
                   const unsigned char* palette, unsigned int paletteCount, unsigned char* data);

@@ -1,25 +1,40 @@
 #!/usr/bin/env bash
-# Fuzzes appending a TIFF page onto arbitrary file bytes (libFuzzer with
-# AddressSanitizer and UndefinedBehaviorSanitizer, against the system libtiff).
-#   scripts/fuzz-tiff-append.sh [seconds]      (default 60)
-# Exits non-zero on a finding; the input that caused it lands in build/fuzz/artifacts/.
+# Fuzzes appending a TIFF page onto arbitrary existing file bytes.
+#   scripts/fuzz-tiff-append.sh [seconds]   (default 60)
+# Builds a libFuzzer target with clang (ASan + UBSan) from the image-file and
+# platform sources against the system's libtiff and libjpeg, runs it from the
+# committed seed corpus, and exits non-zero on any finding.
 set -euo pipefail
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-SECONDS_TO_RUN="${1:-60}"
-OUT="$ROOT/build/fuzz"
-CXX="${CXX:-clang++-14}"
-command -v "$CXX" >/dev/null || CXX=clang++
 
-mkdir -p "$OUT/corpus" "$OUT/artifacts"
-"$CXX" -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+SECONDS_TO_RUN=${1:-60}
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+OUT=$ROOT/build/fuzz
+CXX=${CXX_FUZZ:-clang++-14}
+mkdir -p "$OUT/work-corpus" "$OUT/artifacts"
+
+SOURCES=(
+  "$ROOT/tests/imagefiles/fuzz/TiffAppendFuzzer.cpp"
+  "$ROOT/imagefiles/ImageSave.cpp"
+  "$ROOT/imagefiles/JpegWriter.cpp"
+  "$ROOT/imagefiles/TiffWriter.cpp"
+  "$ROOT/platform/MessageBox.cpp"
+  "$ROOT/platform/MessageBoxNative.cpp"
+  "$ROOT/platform/File.cpp"
+)
+
+echo "== building $OUT/tiff_append_fuzz"
+"$CXX" -std=c++17 -g -O1 -fno-omit-frame-pointer \
+  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -I"$ROOT/imagefiles" -I"$ROOT/platform" \
-  "$ROOT/tests/imagefiles/fuzz/TiffAppendFuzzer.cpp" \
-  "$ROOT/imagefiles/TiffWriter.cpp" \
-  "$ROOT/platform/MessageBox.cpp" "$ROOT/platform/MessageBoxNative.cpp" \
-  -ltiff -ljpeg -lpthread -o "$OUT/tiff-append-fuzzer"
+  "${SOURCES[@]}" -ltiff -ljpeg -lpthread \
+  -o "$OUT/tiff_append_fuzz"
 
-# The committed seeds stay as they are; new inputs go to the working corpus.
-cd "$OUT"
-./tiff-append-fuzzer -max_total_time="$SECONDS_TO_RUN" -timeout=10 -rss_limit_mb=2048 \
+# New inputs go to a scratch corpus under build/, so the committed seeds stay as they are.
+echo "== running for ${SECONDS_TO_RUN} s"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+"$OUT/tiff_append_fuzz" \
+  -max_total_time="$SECONDS_TO_RUN" -max_len=4096 -timeout=10 -rss_limit_mb=1024 \
   -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$OUT/artifacts/" \
-  "$OUT/corpus" "$ROOT/tests/imagefiles/fuzz/corpus"
+  "$OUT/work-corpus" "$ROOT/tests/imagefiles/fuzz/corpus"
+echo "== no findings in ${SECONDS_TO_RUN} s"

@@ -112,7 +112,7 @@ TEST_P(BmpLayout, HeadersAndRowsAsReadersExpect) {
   // followed by its fill bytes up to a multiple of 4.
   const size_t rowBytes = static_cast<size_t>(c.width) * 3;
   const size_t stride = (rowBytes + 3) / 4 * 4;
-  for (int row = 0; row < c.height; ++row) {
+  for (int row = 0; rowBytes != 0 && row < c.height; ++row) {
     const unsigned char* inFile = file.data() + 54 + row * stride;
     const unsigned char* inFrame = frame.data() + row * rowBytes;
     ASSERT_EQ(0, std::memcmp(inFile, inFrame, rowBytes)) << "row " << row;

@@ -1,68 +1,20 @@
 // The JPEG writer, read back with libjpeg-turbo's decompressor.
 #include <gtest/gtest.h>
 
-#include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <jpeglib.h>
-
+#include "ImageDecoders.h"
 #include "ImageSave.h"
 #include "ImageTestSupport.h"
 #include "JpegWriter.h"
 
 using imgtest::Box;
 using imgtest::Bytes;
+using imgtest::DecodeJpeg;
+using Decoded = imgtest::DecodedJpeg;
 
 namespace {
-
-struct Decoded {
-  bool ok = false;
-  unsigned width = 0;
-  unsigned height = 0;
-  int components = 0;
-  Bytes pixels;  // rows as stored, first row first
-};
-
-struct DecodeError {
-  jpeg_error_mgr pub;
-  jmp_buf back;
-};
-
-void DecodeErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<DecodeError*>(cinfo->err)->back, 1); }
-
-// Decodes without the library's exit on error, so a broken file fails the test.
-Decoded DecodeJpeg(const std::string& path) {
-  Decoded out;
-  Bytes file = imgtest::ReadFile(path);
-  if (file.empty()) return out;
-  jpeg_decompress_struct cinfo;
-  DecodeError err;
-  cinfo.err = jpeg_std_error(&err.pub);
-  err.pub.error_exit = DecodeErrorExit;
-  if (setjmp(err.back)) {
-    jpeg_destroy_decompress(&cinfo);
-    out.ok = false;
-    return out;
-  }
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  jpeg_start_decompress(&cinfo);
-  out.width = cinfo.output_width;
-  out.height = cinfo.output_height;
-  out.components = cinfo.output_components;
-  out.pixels.resize(static_cast<size_t>(out.width) * out.height * out.components);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = out.pixels.data() + static_cast<size_t>(cinfo.output_scanline) * out.width * out.components;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  out.ok = true;
-  return out;
-}
 
 using SaveFn = int (*)(const char*, unsigned char*, int, int);
 struct Route {

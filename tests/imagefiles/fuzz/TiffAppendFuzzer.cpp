@@ -59,7 +59,17 @@ void Check(bool ok, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "tiff-append-" + std::to_string(getpid()) + ".tif";
+  // A folder of this process's own under the system's temporary folder, so
+  // parallel jobs never share a file.
+  static const std::string path = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/qv-tiff-append-XXXXXX";
+    if (mkdtemp(&dir[0]) == nullptr) std::abort();
+    static std::string made;
+    made = dir;
+    std::atexit([] { rmdir(made.c_str()); });
+    return dir + "/page.tif";
+  }();
   static Bytes frame = [] {
     Bytes f(5 * 3 * 3);
     for (size_t i = 0; i < f.size(); ++i) f[i] = static_cast<unsigned char>(i * 37 + 11);
