@@ -26,7 +26,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   $SUDO apt-get update -q >/dev/null
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}" >/dev/null
 fi
 
 bash "$ROOT/scripts/build-mingw-deps.sh" x86_64-w64-mingw32
