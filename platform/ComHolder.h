@@ -10,6 +10,7 @@ class ComHolder {
   ~ComHolder() { Reset(); }
   ComHolder(const ComHolder&) = delete;
   ComHolder& operator=(const ComHolder&) = delete;
+  ComHolder(ComHolder&& other) noexcept : m_p(other.m_p) { other.m_p = nullptr; }
 
   T* Get() const { return m_p; }
   T* operator->() const { return m_p; }

@@ -11,6 +11,7 @@
 #include "VirtualCameraDevices.h"
 #include "GraphFaults.h"
 #include "MessageBoxWatcher.h"
+#include "ProcessWindows.h"
 #include "QVDirectX.h"
 #include "TestPicture.h"
 
@@ -64,23 +65,6 @@ Grab WaitForFrame(int width, int height, uint32_t after, bool any, DWORD timeout
     Sleep(5);
   } while (GetTickCount() - start < timeoutMs);
   return grab;
-}
-
-struct RendererWindow {
-  DWORD pid;
-  HWND owner;
-  HWND found;
-};
-
-BOOL CALLBACK FindOwned(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<RendererWindow*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == search->pid && GetWindow(hwnd, GW_OWNER) == search->owner) {
-    search->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
 }
 
 class CaptureGraph : public ::testing::Test {
@@ -148,20 +132,22 @@ TEST_F(CaptureGraph, MainRoadDeliversFreshWholeFramesAndKeepsTheRendererHidden) 
   EXPECT_EQ(0, DSCameraInit(0, host)) << "a second init builds nothing";
 
   // The renderer's window, attached to the host window: owned by it or its child.
-  RendererWindow search{GetCurrentProcessId(), host, nullptr};
-  EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&search));
-  if (search.found == nullptr) search.found = GetWindow(host, GW_CHILD);
-  ASSERT_NE(nullptr, search.found) << "the renderer's window is attached to the host window";
+  HWND renderer = nullptr;
+  for (HWND window : qvtest::TopLevelWindowsOfThisProcess()) {
+    if (GetWindow(window, GW_OWNER) == host) renderer = window;
+  }
+  if (renderer == nullptr) renderer = GetWindow(host, GW_CHILD);
+  ASSERT_NE(nullptr, renderer) << "the renderer's window is attached to the host window";
   RECT place;
-  GetWindowRect(search.found, &place);
-  if (HWND parent = GetAncestor(search.found, GA_PARENT); parent != GetDesktopWindow()) {
+  GetWindowRect(renderer, &place);
+  if (HWND parent = GetAncestor(renderer, GA_PARENT); parent != GetDesktopWindow()) {
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);  // in the parent's client area
   }
   EXPECT_EQ(0, place.left);
   EXPECT_EQ(0, place.top);
   EXPECT_EQ(1, place.right - place.left);
   EXPECT_EQ(1, place.bottom - place.top);
-  EXPECT_FALSE(IsWindowVisible(search.found));
+  EXPECT_FALSE(IsWindowVisible(renderer));
 
   int32_t width = 0, height = 0;
   EXPECT_EQ(1, DSCameraGetImageSize(&width, &height));

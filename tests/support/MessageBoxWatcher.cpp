@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "ProcessWindows.h"
+
 namespace qvtest {
 
 namespace {
@@ -9,24 +11,11 @@ namespace {
 // The static text of a message box carries the control id 0xFFFF.
 constexpr int kMessageTextId = 0xFFFF;
 
-struct Search {
-  DWORD pid;
-  std::vector<HWND> boxes;
-};
-
-BOOL CALLBACK CollectBox(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != search->pid || !IsWindowVisible(hwnd)) return TRUE;
-  char cls[64] = {};
+bool IsMessageBox(HWND hwnd) {
+  if (!IsWindowVisible(hwnd) || IsPropertyFrame(hwnd)) return false;
+  char cls[16] = {};
   GetClassNameA(hwnd, cls, sizeof cls);
-  if (lstrcmpA(cls, "#32770") != 0) return TRUE;
-  // Property frames are dialogs too; a message box has its text control and no tab control.
-  if (GetDlgItem(hwnd, kMessageTextId) == nullptr) return TRUE;
-  if (FindWindowExA(hwnd, nullptr, "SysTabControl32", nullptr) != nullptr) return TRUE;
-  search->boxes.push_back(hwnd);
-  return TRUE;
+  return lstrcmpA(cls, "#32770") == 0 && GetDlgItem(hwnd, kMessageTextId) != nullptr;
 }
 
 std::string WindowText(HWND hwnd) {
@@ -49,10 +38,8 @@ MessageBoxWatcher::~MessageBoxWatcher() {
 void MessageBoxWatcher::Run() {
   std::set<HWND> pressed;
   while (!m_stop) {
-    Search search{GetCurrentProcessId(), {}};
-    EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
-    for (HWND box : search.boxes) {
-      if (pressed.count(box)) continue;
+    for (HWND box : TopLevelWindowsOfThisProcess()) {
+      if (!IsMessageBox(box) || pressed.count(box)) continue;
       SeenBox seen{WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)),
                    GetWindow(box, GW_OWNER) != nullptr};
       {

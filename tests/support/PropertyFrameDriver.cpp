@@ -1,26 +1,10 @@
 #include "PropertyFrameDriver.h"
 
+#include "ProcessWindows.h"
+
 namespace qvtest {
 
 namespace {
-
-struct FrameSearch {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindFrame(HWND hwnd, LPARAM param) {
-  auto* search = reinterpret_cast<FrameSearch*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != search->pid || !IsWindowVisible(hwnd)) return TRUE;
-  char cls[16] = {};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (lstrcmpA(cls, "#32770") != 0) return TRUE;
-  if (FindWindowExA(hwnd, nullptr, "SysTabControl32", nullptr) == nullptr) return TRUE;
-  search->found = hwnd;
-  return FALSE;
-}
 
 struct IdSearch {
   int id;
@@ -41,9 +25,9 @@ BOOL CALLBACK FindId(HWND hwnd, LPARAM param) {
 HWND WaitForPropertyFrame(DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
-    FrameSearch search{GetCurrentProcessId(), nullptr};
-    EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
+    for (HWND window : TopLevelWindowsOfThisProcess()) {
+      if (IsWindowVisible(window) && IsPropertyFrame(window)) return window;
+    }
     if (GetTickCount() - start > timeoutMs) return nullptr;
     Sleep(10);
   }

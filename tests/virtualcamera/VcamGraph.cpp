@@ -1,11 +1,11 @@
 #include "VcamGraph.h"
 
+#include "DirectShowIds.h"
+
 #include <cstdio>
 
 namespace vcamtest {
 
-const CLSID kClsidSampleGrabber = {0xc1f400a0, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
-const CLSID kClsidNullRenderer = {0xc1f400a4, 0x3f08, 0x11d3, {0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37}};
 
 std::string Hex(HRESULT hr) {
   char text[16];
@@ -143,7 +143,7 @@ HRESULT CaptureGraph::AddGrabber(const GUID& subtype, FrameRecorder* recorder) {
   if (!m_graph) return E_POINTER;
   m_grabberFilter.Reset();
   m_grabber.Reset();
-  HRESULT hr = CoCreateInstance(kClsidSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_grabberFilter.OutVoid());
+  HRESULT hr = CoCreateInstance(qv::CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_grabberFilter.OutVoid());
   if (SUCCEEDED(hr)) hr = m_grabberFilter->QueryInterface(IID_ISampleGrabber, m_grabber.OutVoid());
   if (FAILED(hr)) return hr;
   AM_MEDIA_TYPE mt{};
@@ -165,7 +165,7 @@ HRESULT CaptureGraph::RenderDefault() {
 
 HRESULT CaptureGraph::RenderToNull() {
   Ptr<IBaseFilter> sink;
-  HRESULT hr = CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, sink.OutVoid());
+  HRESULT hr = CoCreateInstance(qv::CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, sink.OutVoid());
   if (SUCCEEDED(hr)) hr = m_graph->AddFilter(sink.Get(), L"Null Renderer");
   if (SUCCEEDED(hr)) hr = m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), sink.Get());
   return hr;

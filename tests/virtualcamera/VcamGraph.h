@@ -11,41 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "ComHolder.h"
 #include "TestPicture.h"
 
 namespace vcamtest {
 
-// The sample grabber and null renderer filters; mingw-w64's libraries lack both.
-extern const CLSID kClsidSampleGrabber;
-extern const CLSID kClsidNullRenderer;
-
 std::string Hex(HRESULT hr);
 
+// The project's owning interface holder.
 template <class T>
-class Ptr {
- public:
-  Ptr() = default;
-  ~Ptr() { Reset(); }
-  Ptr(const Ptr&) = delete;
-  Ptr& operator=(const Ptr&) = delete;
-  Ptr(Ptr&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
-  T* Get() const { return m_p; }
-  T* operator->() const { return m_p; }
-  explicit operator bool() const { return m_p != nullptr; }
-  T** Out() {
-    Reset();
-    return &m_p;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  void Reset() {
-    T* p = m_p;
-    m_p = nullptr;
-    if (p) p->Release();
-  }
-
- private:
-  T* m_p = nullptr;
-};
+using Ptr = ComHolder<T>;
 
 class ComApartment {
  public:
