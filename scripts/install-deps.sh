@@ -9,13 +9,19 @@ PACKAGES=(
   cmake ninja-build nasm dpkg-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-  wine wine64
+  wine wine64 wine32:i386
   googletest libbenchmark-dev libjpeg62-turbo-dev libtiff-dev libyuv-dev
   clang libclang-rt-14-dev
+  mono-mcs
 )
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+
+# 32-bit Wine runs the i686 build's tests; its packages come from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
