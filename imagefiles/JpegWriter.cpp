@@ -11,6 +11,7 @@
 #include <jpeglib.h>
 
 #include "FrameSize.h"
+#include "GrayLevel.h"
 #include "MessageBox.h"
 
 namespace {
@@ -173,8 +174,7 @@ int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, uns
   }
   for (size_t i = 0; i < pixels; ++i) {
     const unsigned char* px = data + 3 * i;
-    // Evaluated in this order in double precision, then truncated.
-    gray[i] = static_cast<unsigned char>((px[1] * 0.587 + px[0] * 0.299) + px[2] * 0.114);
+    gray[i] = qv::GrayLevel(px[0], px[1], px[2]);
   }
   int written = CompressRows(path, width, height, gray, static_cast<ptrdiff_t>(width), 1, JCS_GRAYSCALE, quality);
   delete[] gray;

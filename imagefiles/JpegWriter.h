@@ -12,7 +12,8 @@ int SaveJpegImageByCopy(const char* path, unsigned char* frame, int width, int h
 
 // Compresses width x height 3-byte pixels, rows top-down, red-green-blue. colour non-zero:
 // a three-component file; zero: one gray component, weighted 0.299, 0.587, 0.114 on the
-// first, second and third byte. quality on the 0-100 scale, baseline tables.
+// first, second and third byte (the double-precision formula, exactly, on every build).
+// quality on the 0-100 scale, baseline tables.
 // 1 written; 0 not written (the file, if already created, stays as far as it was written).
 int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, unsigned int height,
                   int colour, int quality);
