@@ -134,6 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"NegativeWidth", false, -4, 4, 0, {"memory is over!"}},
                       FailureCase{"NegativeHeight", false, 4, -1, 0, {"memory is over!"}},
                       FailureCase{"Beyond32Bits", false, 40000, 40000, 0, {"memory is over!"}},
+                      FailureCase{"BytesWrapIn32Bits", false, 65536, 65537, 0, {"memory is over!"}},
+                      // Sizes the library refuses: no file is created for them.
+                      FailureCase{"RowOf4GiB", false, 1431655765, 1, 0, {"Write Error"}},
+                      FailureCase{"WiderThanTheLibrary", false, 65501, 1, 0, {"Write Error"}},
+                      FailureCase{"TallerThanTheLibrary", false, 1, 65501, 0, {"Write Error"}},
                       FailureCase{"MissingFolder", false, 4, 4, 1, {"@", "Write Error"}},
                       FailureCase{"LongPathMissingFolder", false, 4, 4, 2, {"@", "Write Error"}}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
@@ -159,6 +164,10 @@ TEST(JpegWriter, WriterRefusesEmptyInputSilently) {
   EXPECT_EQ(0, WriteJpegFile(path.c_str(), nullptr, 2, 2, 1, 75));
   EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 0, 2, 1, 75));
   EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 2, 0, 0, 75));
+  // Past the library's 65500 pixels: refused before the file is opened.
+  EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 65501, 1, 1, 75));
+  EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 1, 65501, 0, 75));
+  EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 0x80000000u, 1, 1, 75));
   EXPECT_FALSE(imgtest::FileExists(path));
   EXPECT_TRUE(boxes.Take().empty());
 }
