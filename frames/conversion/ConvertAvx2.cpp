@@ -59,12 +59,13 @@ QV_AVX2 void ConvertGroups(const unsigned char* s, unsigned char* d, std::size_t
     std::size_t k = 0;
     for (; k + 16 <= groups; k += 16, s += 64, d += 96) {
         // Qwords of s[0..31] -> lanes s[0..15], s[8..23]; of s[32..63] -> s[40..55], s[48..63].
+        // Each register loaded just before its use, so that none waits in a spill slot.
         const __m256i in0 = _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s)), 0x94);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), Lane256(in0, yu, yv, bg0, r0));
         const __m256i in1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 16));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 32), Lane256(in1, yu, yv, bg1, r1));
         const __m256i in2 =
             _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32)), 0xE9);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), Lane256(in0, yu, yv, bg0, r0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 32), Lane256(in1, yu, yv, bg1, r1));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 64), Lane256(in2, yu, yv, bg2, r2));
     }
     if (k + 8 <= groups) {

@@ -10,7 +10,7 @@
 #include "ConversionTestSupport.h"
 #include "ReferenceConversion.h"
 
-#if defined(__i386__)
+#if defined(__i386__) && defined(_WIN32)
 // Calls fn(arg) with the stack pointer `skew` bytes below a 16-byte boundary at the call.
 extern "C" void QvCallWithStackSkew(void (*fn)(void*), void* arg, unsigned skew);
 __asm__(".text\n"
@@ -32,6 +32,7 @@ __asm__(".text\n"
 
 namespace {
 
+#if defined(__i386__) && defined(_WIN32)
 struct Job {
     qvtest::ConversionLevel level;
     const std::vector<unsigned char>* source;
@@ -44,13 +45,14 @@ void RunJob(void* p)
     const Job& j = *static_cast<const Job*>(p);
     qv::conversion::ConvertWithLevel(j.level, j.source->data(), j.destination->data(), j.width, j.height, j.yuy2);
 }
+#endif
 
 class MisalignedStack : public qvtest::EveryLevel {};
 
 TEST_P(MisalignedStack, EverySkewGivesTheReferenceBytes)
 {
-#if !defined(__i386__)
-    GTEST_SKIP() << "only 32-bit x86 lets a caller misalign the stack";
+#if !(defined(__i386__) && defined(_WIN32))
+    GTEST_SKIP() << "only 32-bit Windows lets a caller misalign the stack";
 #else
     // Wide enough for the widest kernel's main loop and its narrower tails.
     const int width = 203, height = 3;
