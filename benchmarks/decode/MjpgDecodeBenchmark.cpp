@@ -175,6 +175,7 @@ BENCHMARK(CompressedSampleCopy)->Unit(benchmark::kMicrosecond);
 // Keeps the median CPU time of each benchmark, in microseconds.
 class MedianCollector : public benchmark::ConsoleReporter {
  public:
+  MedianCollector() : ConsoleReporter(OO_None) {}  // plain text: the figures get read from logs
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
