@@ -1,7 +1,8 @@
 // AVX2 kernels of the 4:2:0 and RGB32 conversions: the SSSE3 lane computation
 // (PlanarLane128.h) on two lanes at once, 32 pixels of two rows per step. Lane
 // 0 takes pixels 0..15, lane 1 pixels 16..31; each lane yields its 48 output
-// bytes as three 16-byte pieces, which are then put in order across lanes.
+// bytes as three 16-byte pieces, stored half by half: putting them in order
+// across lanes first costs a slow cross-lane permute on some cores.
 #include "PlanarKernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -66,11 +67,13 @@ QV_AVX2_INLINE Channels256 Pixels16(__m256i y, const Chroma256& c)
 }
 
 // Lane k's pieces p sit in x[p]; memory order is (0,0) (0,1) (0,2) (1,0) (1,1) (1,2).
+template <bool Stream>
 QV_AVX2_INLINE void StoreInOrder(const __m256i (&x)[3], unsigned char* d)
 {
-    Store32(d, _mm256_permute2x128_si256(x[0], x[1], 0x20));
-    Store32(d + 32, _mm256_blend_epi32(x[2], x[0], 0xF0));
-    Store32(d + 64, _mm256_permute2x128_si256(x[1], x[2], 0x31));
+    for (int piece = 0; piece < 3; ++piece) {
+        planar::Store16<Stream>(d + 16 * piece, _mm256_castsi256_si128(x[piece]));
+        planar::Store16<Stream>(d + 48 + 16 * piece, _mm256_extracti128_si256(x[piece], 1));
+    }
 }
 
 struct YuvMasks {
@@ -87,6 +90,7 @@ QV_AVX2_INLINE YuvMasks MakeYuvMasks()
 }
 
 // 32 pixels of one row.
+template <bool Stream>
 QV_AVX2_INLINE void Row32(const unsigned char* y, const Chroma256& c, const YuvMasks& masks, unsigned char* d)
 {
     const __m256i bytes = Load32(y);
@@ -100,9 +104,10 @@ QV_AVX2_INLINE void Row32(const unsigned char* y, const Chroma256& c, const YuvM
         x[piece] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(b, masks.m[piece][0]),
                                                    _mm256_shuffle_epi8(g, masks.m[piece][1])),
                                    _mm256_shuffle_epi8(r, masks.m[piece][2]));
-    StoreInOrder(x, d);
+    StoreInOrder<Stream>(x, d);
 }
 
+template <bool Stream>
 QV_AVX2 void Nv12Rows(const unsigned char* y0, const unsigned char* y1, const unsigned char* uv, unsigned char* d0,
                       unsigned char* d1, std::size_t width)
 {
@@ -110,17 +115,18 @@ QV_AVX2 void Nv12Rows(const unsigned char* y0, const unsigned char* y1, const un
     std::size_t x = 0;
     for (; x + 32 <= width; x += 32) {
         const Chroma256 c = ChromaFromPairs(uv + x);
-        Row32(y0 + x, c, masks, d0 + 3 * x);
-        Row32(y1 + x, c, masks, d1 + 3 * x);
+        Row32<Stream>(y0 + x, c, masks, d0 + 3 * x);
+        Row32<Stream>(y1 + x, c, masks, d1 + 3 * x);
     }
     if (x + 16 <= width) {
-        planar::RowPair16(y0 + x, y1 + x, planar::ChromaFromPairs(planar::Load16(uv + x)), d0 + 3 * x, d1 + 3 * x);
+        planar::RowPair16<Stream>(y0 + x, y1 + x, planar::ChromaFromPairs(planar::Load16(uv + x)), d0 + 3 * x, d1 + 3 * x);
         x += 16;
     }
     if (x < width)
         ConvertNv12RowsScalar(y0 + x, y1 + x, uv + x, d0 + 3 * x, d1 + 3 * x, width - x);
 }
 
+template <bool Stream>
 QV_AVX2 void I420Rows(const unsigned char* y0, const unsigned char* y1, const unsigned char* u,
                       const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width)
 {
@@ -128,12 +134,12 @@ QV_AVX2 void I420Rows(const unsigned char* y0, const unsigned char* y1, const un
     std::size_t x = 0;
     for (; x + 32 <= width; x += 32) {
         const Chroma256 c = ChromaFromPlanes(u + x / 2, v + x / 2);
-        Row32(y0 + x, c, masks, d0 + 3 * x);
-        Row32(y1 + x, c, masks, d1 + 3 * x);
+        Row32<Stream>(y0 + x, c, masks, d0 + 3 * x);
+        Row32<Stream>(y1 + x, c, masks, d1 + 3 * x);
     }
     if (x + 16 <= width) {
         const planar::Chroma128 c = planar::ChromaFromPlanes(planar::Load8(u + x / 2), planar::Load8(v + x / 2));
-        planar::RowPair16(y0 + x, y1 + x, c, d0 + 3 * x, d1 + 3 * x);
+        planar::RowPair16<Stream>(y0 + x, y1 + x, c, d0 + 3 * x, d1 + 3 * x);
         x += 16;
     }
     if (x < width)
@@ -157,10 +163,32 @@ QV_AVX2 void Rgb32(const unsigned char* s, unsigned char* d, std::size_t pixels)
         for (int piece = 0; piece < 3; ++piece)
             x[piece] = _mm256_or_si256(_mm256_shuffle_epi8(in[piece], masks[piece][0]),
                                        _mm256_shuffle_epi8(in[piece + 1], masks[piece][1]));
-        StoreInOrder(x, d);
+        StoreInOrder<false>(x, d);
     }
     if (i < pixels)
         Ssse3PlanarKernels().rgb32(s, d, pixels - i);
+}
+
+QV_AVX2 void Nv12(const unsigned char* y0, const unsigned char* y1, const unsigned char* uv, unsigned char* d0,
+                  unsigned char* d1, std::size_t width, bool stream)
+{
+    if (stream) {
+        Nv12Rows<true>(y0, y1, uv, d0, d1, width);
+        _mm_sfence();
+    } else {
+        Nv12Rows<false>(y0, y1, uv, d0, d1, width);
+    }
+}
+
+QV_AVX2 void I420(const unsigned char* y0, const unsigned char* y1, const unsigned char* u, const unsigned char* v,
+                  unsigned char* d0, unsigned char* d1, std::size_t width, bool stream)
+{
+    if (stream) {
+        I420Rows<true>(y0, y1, u, v, d0, d1, width);
+        _mm_sfence();
+    } else {
+        I420Rows<false>(y0, y1, u, v, d0, d1, width);
+    }
 }
 
 #undef QV_AVX2
@@ -168,7 +196,7 @@ QV_AVX2 void Rgb32(const unsigned char* s, unsigned char* d, std::size_t pixels)
 
 } // namespace
 
-PlanarKernels Avx2PlanarKernels() { return {Nv12Rows, I420Rows, Rgb32}; }
+PlanarKernels Avx2PlanarKernels() { return {Nv12, I420, Rgb32}; }
 
 } // namespace qv::conversion
 #else

@@ -4,7 +4,7 @@
 namespace qv::conversion {
 
 void ConvertNv12RowsScalar(const unsigned char* y0, const unsigned char* y1, const unsigned char* uv,
-                           unsigned char* d0, unsigned char* d1, std::size_t width)
+                           unsigned char* d0, unsigned char* d1, std::size_t width, bool)
 {
     for (std::size_t x = 0; x < width; ++x) {
         const unsigned char* c = uv + 2 * (x / 2);
@@ -14,7 +14,7 @@ void ConvertNv12RowsScalar(const unsigned char* y0, const unsigned char* y1, con
 }
 
 void ConvertI420RowsScalar(const unsigned char* y0, const unsigned char* y1, const unsigned char* u,
-                           const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width)
+                           const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width, bool)
 {
     for (std::size_t x = 0; x < width; ++x) {
         YuvToBgr(y0[x], u[x / 2], v[x / 2], d0 + 3 * x);

@@ -1,4 +1,7 @@
 #include "PlanarKernels.h"
+
+#include <cstdint>
+
 #include "YuvFormula.h"
 
 namespace qv::conversion {
@@ -18,6 +21,11 @@ PlanarKernels PlanarKernelsFor(ConversionLevel level)
     return {nullptr, nullptr, nullptr};
 }
 
+// Destination frames from this size on are written around the caches, as
+// memcpy does for large copies: far larger than what the caches keep for the
+// reader, and the ordinary stores would first read every line they fill.
+constexpr std::size_t kStreamingBytes = std::size_t{4} << 20;
+
 // One pass, two source rows at a time so that each chroma row is read once:
 // source row r goes straight to destination row h-1-r. An odd height leaves a
 // last row alone with its own chroma row; it is passed as a pair with itself.
@@ -26,6 +34,9 @@ void Convert420(const PlanarKernels& kernels, FrameFormat format, const unsigned
 {
     const std::size_t chromaWidth = (w + 1) / 2, chromaPlane = chromaWidth * ((h + 1) / 2);
     const std::size_t rowBytes = w * 3;
+    // Streaming stores need every row 16-byte aligned.
+    const bool stream = rowBytes * h >= kStreamingBytes && rowBytes % 16 == 0 &&
+                        reinterpret_cast<std::uintptr_t>(destination) % 16 == 0;
     const unsigned char* chroma = source + w * h;
     const unsigned char* u = format == FrameFormat::Yv12 ? chroma + chromaPlane : chroma;
     const unsigned char* v = format == FrameFormat::Yv12 ? chroma : chroma + chromaPlane;
@@ -37,9 +48,9 @@ void Convert420(const PlanarKernels& kernels, FrameFormat format, const unsigned
         unsigned char* d1 = destination + (h - 1 - r1) * rowBytes;
         const std::size_t chromaRow = r / 2;
         if (format == FrameFormat::Nv12)
-            kernels.nv12(y0, y1, chroma + chromaRow * 2 * chromaWidth, d0, d1, w);
+            kernels.nv12(y0, y1, chroma + chromaRow * 2 * chromaWidth, d0, d1, w, stream);
         else
-            kernels.i420(y0, y1, u + chromaRow * chromaWidth, v + chromaRow * chromaWidth, d0, d1, w);
+            kernels.i420(y0, y1, u + chromaRow * chromaWidth, v + chromaRow * chromaWidth, d0, d1, w, stream);
     }
 }
 

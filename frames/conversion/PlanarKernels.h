@@ -15,10 +15,14 @@ namespace qv::conversion {
 // last row of an odd height comes as y0 == y1 and d0 == d1. The kernel reads
 // width bytes of each Y row and the chroma samples of ceil(width / 2) pixel
 // pairs, and writes width x 3 bytes to each destination row; nothing else.
+// `stream` (d0 and d1 16-byte aligned, the frame far larger than the caches):
+// the SIMD kernels write with streaming stores, which skip reading each
+// destination line first, and fence them before returning.
 using Nv12RowsKernel = void (*)(const unsigned char* y0, const unsigned char* y1, const unsigned char* uv,
-                                unsigned char* d0, unsigned char* d1, std::size_t width);
+                                unsigned char* d0, unsigned char* d1, std::size_t width, bool stream);
 using I420RowsKernel = void (*)(const unsigned char* y0, const unsigned char* y1, const unsigned char* u,
-                                const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width);
+                                const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width,
+                                bool stream);
 // `pixels` 4-byte pixels into pixels x 3 bytes.
 using Rgb32Kernel = void (*)(const unsigned char* source, unsigned char* destination, std::size_t pixels);
 
@@ -30,9 +34,10 @@ struct PlanarKernels {
 
 // Scalar kernels, also the tails of the SIMD kernels.
 void ConvertNv12RowsScalar(const unsigned char* y0, const unsigned char* y1, const unsigned char* uv,
-                           unsigned char* d0, unsigned char* d1, std::size_t width);
+                           unsigned char* d0, unsigned char* d1, std::size_t width, bool stream = false);
 void ConvertI420RowsScalar(const unsigned char* y0, const unsigned char* y1, const unsigned char* u,
-                           const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width);
+                           const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width,
+                           bool stream = false);
 void ConvertRgb32Scalar(const unsigned char* source, unsigned char* destination, std::size_t pixels);
 
 // Per-level kernels (all null where a level has none); each file is compiled

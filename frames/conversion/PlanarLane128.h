@@ -138,21 +138,34 @@ QV_PLANAR128 __m128i YuvPiece(const Packed128& p, int piece)
                         _mm_shuffle_epi8(p.r, Load128(t.yuv[piece][2])));
 }
 
+// Streaming stores (aligned only) write around the cache, for frames far larger than it.
+template <bool Stream>
+QV_PLANAR128 void Store16(unsigned char* d, __m128i v)
+{
+    if (Stream)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d), v);
+    else
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
+}
+
+template <bool Stream>
 QV_PLANAR128 void Store16Pixels(const Packed128& p, unsigned char* d)
 {
-    for (int piece = 0; piece < 3; ++piece)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * piece), YuvPiece(p, piece));
+    Store16<Stream>(d, YuvPiece(p, 0));
+    Store16<Stream>(d + 16, YuvPiece(p, 1));
+    Store16<Stream>(d + 32, YuvPiece(p, 2));
 }
 
 QV_PLANAR128 __m128i Load16(const unsigned char* s) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)); }
 QV_PLANAR128 __m128i Load8(const unsigned char* s) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s)); }
 
 // 16 pixels of two rows that share the chroma c.
+template <bool Stream>
 QV_PLANAR128 void RowPair16(const unsigned char* y0, const unsigned char* y1, const Chroma128& c, unsigned char* d0,
                             unsigned char* d1)
 {
-    Store16Pixels(Pixels16(Load16(y0), c), d0);
-    Store16Pixels(Pixels16(Load16(y1), c), d1);
+    Store16Pixels<Stream>(Pixels16(Load16(y0), c), d0);
+    Store16Pixels<Stream>(Pixels16(Load16(y1), c), d1);
 }
 
 // RGB32: output piece `piece` of 16 pixels held in s[0..3].

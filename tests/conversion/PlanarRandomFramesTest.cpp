@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -74,19 +75,35 @@ TEST_P(PlanarRandomFrames, MatchTheReferenceAndStayInsideTheFrame)
     }
 }
 
-TEST_P(PlanarRandomFrames, LargeFramesMatchTheReference)
+// Large frames whose rows are 16-byte aligned are written with streaming
+// stores; the same frames one byte off, and frames with unaligned rows, are not.
+// Both ways must give the reference's bytes and keep inside the frame.
+TEST_P(PlanarRandomFrames, LargeFramesMatchTheReferenceAlignedOrNot)
 {
-    const Size sizes[] = {{1920, 1080}, {1279, 721}};
+    const Size sizes[] = {{1920, 1080}, {2048, 683}, {1279, 721}};
     std::mt19937 random(7);
     for (const Size& size : sizes) {
         for (FrameFormat format : qvtest::kConvertedFormats) {
             const std::vector<unsigned char> source =
                 RandomBytes(SourceFrameBytes(format, size.width, size.height), random);
-            std::vector<unsigned char> expected(static_cast<std::size_t>(size.width) * size.height * 3);
-            std::vector<unsigned char> actual(expected.size());
+            const std::size_t frameBytes = static_cast<std::size_t>(size.width) * size.height * 3;
+            std::vector<unsigned char> expected(frameBytes);
             ReferenceToRgb24(format, source.data(), expected.data(), size.width, size.height);
-            ConvertToRgb24WithLevel(GetParam(), format, source.data(), actual.data(), size.width, size.height);
-            EXPECT_TRUE(expected == actual) << FormatName(format) << " " << size.width << "x" << size.height;
+            std::vector<unsigned char> buffer(kGuard + 16 + frameBytes + kGuard);
+            for (std::size_t offset : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << FormatName(format) << " " << size.width << "x" << size.height
+                                                << ", destination 16-byte aligned + " << offset);
+                std::fill(buffer.begin(), buffer.end(), kGuardByte);
+                const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(buffer.data() + kGuard);
+                unsigned char* destination = buffer.data() + kGuard + ((16 - at % 16) % 16) + offset;
+                ConvertToRgb24WithLevel(GetParam(), format, source.data(), destination, size.width, size.height);
+                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), destination));
+                EXPECT_TRUE(std::all_of(buffer.data(), destination, [](unsigned char b) { return b == kGuardByte; }))
+                    << "bytes written before the frame";
+                EXPECT_TRUE(std::all_of(destination + frameBytes, buffer.data() + buffer.size(),
+                                        [](unsigned char b) { return b == kGuardByte; }))
+                    << "bytes written past the end of the frame";
+            }
         }
     }
 }
