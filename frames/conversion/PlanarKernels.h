@@ -46,8 +46,9 @@ PlanarKernels ScalarPlanarKernels();
 PlanarKernels Ssse3PlanarKernels();
 PlanarKernels Avx2PlanarKernels();
 
-// The CPU runs this level and it has kernels of its own here (SSE2 and the
-// AVX-512 levels have none: SSSE3 and AVX2 serve those CPUs).
+// The CPU runs this level and it has kernels of its own here. SSE2 and the
+// AVX-512 levels have none: an SSE2-only CPU takes the scalar kernels, an
+// AVX-512 CPU the AVX2 ones.
 bool IsPlanarLevelAvailable(ConversionLevel level);
 ConversionLevel BestPlanarLevel();
 
