@@ -363,7 +363,11 @@ TEST_P(TiffCorpusFiles, AppendedKeepingAllButOneLinkOrRefusedUntouched) {
   imgtest::TempDir dir;
   const std::string path = dir.Path(c.file);
   imgtest::WriteFile(path, before);
-  const uint32_t pagesBefore = before.empty() ? 0 : imgtest::CountTiffPages(path);
+  uint32_t pagesBefore = 0;
+  if (c.result == 0 && !before.empty()) {
+    imgtest::BoxLog readerBoxes;  // on Windows a box nobody closes would wait for ever
+    pagesBefore = imgtest::CountTiffPages(path);
+  }
   Bytes frame = imgtest::NoiseFrame(5, 3, 4);
 
   imgtest::BoxLog boxes;
