@@ -17,6 +17,7 @@ SOURCES=(
   "$ROOT/imagefiles/ImageSave.cpp"
   "$ROOT/imagefiles/JpegWriter.cpp"
   "$ROOT/imagefiles/TiffWriter.cpp"
+  "$ROOT/imagefiles/TiffAppendCheck.cpp"
   "$ROOT/platform/MessageBox.cpp"
   "$ROOT/platform/MessageBoxNative.cpp"
   "$ROOT/platform/File.cpp"

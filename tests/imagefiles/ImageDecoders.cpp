@@ -71,43 +71,69 @@ bool TiffPage::operator==(const TiffPage& o) const {
          colorMap[1] == o.colorMap[1] && colorMap[2] == o.colorMap[2] && rows == o.rows;
 }
 
+namespace {
+
+TiffPage ReadCurrentPage(TIFF* tif, bool rgbJpeg) {
+  TiffPage p;
+  p.width = Tag<uint32_t>(tif, TIFFTAG_IMAGEWIDTH);
+  p.length = Tag<uint32_t>(tif, TIFFTAG_IMAGELENGTH);
+  p.orientation = Tag<uint16_t>(tif, TIFFTAG_ORIENTATION);
+  p.samplesPerPixel = Tag<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
+  p.bitsPerSample = Tag<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE);
+  p.fillOrder = Tag<uint16_t>(tif, TIFFTAG_FILLORDER);
+  p.planar = Tag<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
+  p.photometric = Tag<uint16_t>(tif, TIFFTAG_PHOTOMETRIC);
+  p.sampleFormat = Tag<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT);
+  p.compression = Tag<uint16_t>(tif, TIFFTAG_COMPRESSION);
+  p.rowsPerStrip = Tag<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
+  p.strips = TIFFNumberOfStrips(tif);
+  if (p.photometric == PHOTOMETRIC_PALETTE) {
+    uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) {
+      size_t n = size_t{1} << p.bitsPerSample;
+      p.colorMap[0].assign(r, r + n);
+      p.colorMap[1].assign(g, g + n);
+      p.colorMap[2].assign(b, b + n);
+    }
+  }
+  if (rgbJpeg && p.compression == COMPRESSION_JPEG) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+  Bytes row(static_cast<size_t>(TIFFScanlineSize(tif)));
+  for (uint32_t i = 0; i < p.length; ++i) {
+    if (TIFFReadScanline(tif, row.data(), i, 0) < 0) break;
+    p.rows.push_back(row);
+  }
+  return p;
+}
+
+}  // namespace
+
 std::vector<TiffPage> ReadTiffPages(const std::string& path, bool rgbJpeg) {
   std::vector<TiffPage> pages;
   TIFF* tif = TIFFOpen(path.c_str(), "r");
   if (tif == nullptr) return pages;
   do {
-    TiffPage p;
-    p.width = Tag<uint32_t>(tif, TIFFTAG_IMAGEWIDTH);
-    p.length = Tag<uint32_t>(tif, TIFFTAG_IMAGELENGTH);
-    p.orientation = Tag<uint16_t>(tif, TIFFTAG_ORIENTATION);
-    p.samplesPerPixel = Tag<uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL);
-    p.bitsPerSample = Tag<uint16_t>(tif, TIFFTAG_BITSPERSAMPLE);
-    p.fillOrder = Tag<uint16_t>(tif, TIFFTAG_FILLORDER);
-    p.planar = Tag<uint16_t>(tif, TIFFTAG_PLANARCONFIG);
-    p.photometric = Tag<uint16_t>(tif, TIFFTAG_PHOTOMETRIC);
-    p.sampleFormat = Tag<uint16_t>(tif, TIFFTAG_SAMPLEFORMAT);
-    p.compression = Tag<uint16_t>(tif, TIFFTAG_COMPRESSION);
-    p.rowsPerStrip = Tag<uint32_t>(tif, TIFFTAG_ROWSPERSTRIP);
-    p.strips = TIFFNumberOfStrips(tif);
-    if (p.photometric == PHOTOMETRIC_PALETTE) {
-      uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
-      if (TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) {
-        size_t n = size_t{1} << p.bitsPerSample;
-        p.colorMap[0].assign(r, r + n);
-        p.colorMap[1].assign(g, g + n);
-        p.colorMap[2].assign(b, b + n);
-      }
-    }
-    if (rgbJpeg && p.compression == COMPRESSION_JPEG) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-    Bytes row(static_cast<size_t>(TIFFScanlineSize(tif)));
-    for (uint32_t i = 0; i < p.length; ++i) {
-      if (TIFFReadScanline(tif, row.data(), i, 0) < 0) break;
-      p.rows.push_back(row);
-    }
-    pages.push_back(std::move(p));
+    pages.push_back(ReadCurrentPage(tif, rgbJpeg));
   } while (TIFFReadDirectory(tif));
   TIFFClose(tif);
   return pages;
+}
+
+// Opened header-only ('h'), so a first directory the reader rejects doesn't stop it.
+uint32_t CountTiffPages(const std::string& path) {
+  TIFF* tif = TIFFOpen(path.c_str(), "rh");
+  if (tif == nullptr) return 0;
+  const uint32_t count = TIFFNumberOfDirectories(tif);
+  TIFFClose(tif);
+  return count;
+}
+
+bool ReadTiffPage(const std::string& path, uint32_t index, TiffPage* page) {
+  TIFF* tif = TIFFOpen(path.c_str(), "rh");
+  if (tif == nullptr) return false;
+  const bool found = TIFFSetDirectory(tif, index) != 0;
+  if (found) *page = ReadCurrentPage(tif, false);
+  TIFFClose(tif);
+  return found;
 }
 
 ParsedBmp ParseBmp(const Bytes& file) {

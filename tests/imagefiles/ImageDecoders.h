@@ -34,6 +34,11 @@ struct TiffPage {
 // can't open it. rgbJpeg: JPEG-compressed pages are read back as RGB.
 std::vector<TiffPage> ReadTiffPages(const std::string& path, bool rgbJpeg = false);
 
+// The number of directories in the chain, without reading any of them (0 when
+// libtiff can't open the file), and the page of one directory, read alone.
+uint32_t CountTiffPages(const std::string& path);
+bool ReadTiffPage(const std::string& path, uint32_t index, TiffPage* page);
+
 struct ParsedBmp {
   bool ok = false;  // "BM" and at least the 54 header bytes
   uint16_t type = 0, planes = 0, bitCount = 0;

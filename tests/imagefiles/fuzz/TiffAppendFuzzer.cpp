@@ -1,7 +1,8 @@
 // Appends a small frame as a TIFF page onto arbitrary existing file bytes, by the
 // save path and by the general writer. Checks: no crash or sanitizer finding; a
 // refused file (result 2) is byte-identical afterwards; a file that doesn't start
-// with a TIFF header is always refused; both routes leave the same bytes.
+// with a TIFF header is always refused; an append keeps every existing byte but
+// the one link it sets; both routes leave the same bytes.
 #include <unistd.h>
 
 #include <cstdint>
@@ -49,6 +50,21 @@ bool StartsLikeTiff(const uint8_t* d, size_t size) {
   return version == 42 || version == 43;
 }
 
+// An append writes past the old end and, inside the old file, only the link to the
+// new directory (the header's or the last directory's: 4 bytes, 8 in BigTIFF).
+bool KeptAllButOneLink(const Bytes& before, const Bytes& after) {
+  if (before.empty()) return true;
+  if (after.size() <= before.size()) return false;
+  const bool big = (before[0] == 'I' ? before[2] | (before[3] << 8) : (before[2] << 8) | before[3]) == 43;
+  size_t first = before.size(), last = 0;
+  for (size_t i = 0; i < before.size(); ++i) {
+    if (before[i] == after[i]) continue;
+    if (first == before.size()) first = i;
+    last = i;
+  }
+  return first == before.size() || last - first < (big ? 8u : 4u);
+}
+
 void Check(bool ok, const char* what) {
   if (!ok) {
     std::fprintf(stderr, "tiff-append: %s\n", what);
@@ -84,6 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(general == 0 || general == 2, "unexpected result");
   Check(looksLikeTiff || general == 2, "a file without a TIFF header was not refused");
   Check(general != 2 || afterGeneral == input, "a refused file was changed");
+  Check(general != 0 || KeptAllButOneLink(input, afterGeneral), "an append changed the existing file");
 
   Put(path, data, size);
   int save = WriteTiffFrame(path.c_str(), frame.data(), 5, 3);
