@@ -1,17 +1,11 @@
-// Listing and binding the video input devices. Both walk the category in the same
-// order and count only devices whose display name can be read.
+// Listing and binding the video input devices. Both walk the category the same way, so
+// the position a name is listed at is the index that binds that device.
 #include <string>
 
 #include "DSCamera.h"
 #include "DeviceNames.h"
 
 namespace {
-
-// The system device enumerator, or null when it can't be created.
-HRESULT CreateDeviceEnumerator(ComHolder<ICreateDevEnum>& devEnum) {
-  return CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                          devEnum.OutVoid());
-}
 
 // Reads the device's "FriendlyName"; false when the bag or the name can't be read.
 bool ReadFriendlyName(IMoniker* moniker, std::wstring* name) {
@@ -30,47 +24,48 @@ bool ReadFriendlyName(IMoniker* moniker, std::wstring* name) {
   return read;
 }
 
-}  // namespace
-
-int CDSCamera::EnumerateDevices(HWND comboBox) {
+// Calls visit(moniker, name) for each video input device whose display name can be
+// read, in enumeration order: the devices that have a position. False when the system
+// device enumerator can't be created; an empty or missing category visits nothing.
+template <typename Visit>
+bool ForEachDevice(Visit visit) {
   ComHolder<ICreateDevEnum> devEnum;
-  if (FAILED(CreateDeviceEnumerator(devEnum)) || !devEnum) return -1;
+  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devEnum.OutVoid());
+  if (FAILED(hr) || !devEnum) return false;
   ComHolder<IEnumMoniker> monikers;
-  HRESULT hr = devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Out(), 0);
-  if (FAILED(hr) || !monikers) return 0;
+  hr = devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Out(), 0);
+  if (FAILED(hr) || !monikers) return true;
 
-  int count = 0;
   ComHolder<IMoniker> moniker;
   while (monikers->Next(1, moniker.Out(), nullptr) == S_OK) {
     if (!moniker) continue;
     std::wstring name;
-    if (!ReadFriendlyName(moniker, &name)) continue;
+    if (ReadFriendlyName(moniker, &name)) visit(moniker.Get(), name);
+  }
+  return true;
+}
+
+}  // namespace
+
+int CDSCamera::EnumerateDevices(HWND comboBox) {
+  int count = 0;
+  const bool walked = ForEachDevice([&](IMoniker*, const std::wstring& name) {
     ++count;
     char ansi[qv::kDeviceNameBytes];
     qv::ToAnsiDeviceName(name, ansi);
     SendMessageA(comboBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ansi));
-  }
-  return count;
+  });
+  return walked ? count : -1;
 }
 
 bool CDSCamera::BindDevice(int deviceIndex, IBaseFilter** filterSlot) {
   if (deviceIndex < 0) return false;
-  ComHolder<ICreateDevEnum> devEnum;
-  if (FAILED(CreateDeviceEnumerator(devEnum)) || !devEnum) return false;
-  ComHolder<IEnumMoniker> monikers;
-  HRESULT hr = devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Out(), 0);
-  if (FAILED(hr) || !monikers) return true;
-
   int position = 0;
-  ComHolder<IMoniker> moniker;
-  while (monikers->Next(1, moniker.Out(), nullptr) == S_OK) {
-    if (!moniker) continue;
-    std::wstring name;
-    if (!ReadFriendlyName(moniker, &name)) continue;
+  return ForEachDevice([&](IMoniker* moniker, const std::wstring&) {
     if (position == deviceIndex && filterSlot != nullptr) {
       moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filterSlot));
     }
     ++position;
-  }
-  return true;
+  });
 }

@@ -8,42 +8,33 @@ namespace {
 
 // Drops a media control left behind by a format change that ended early, then
 // queries a fresh one, so no reference is lost.
-HRESULT QueryMediaControl(IGraphBuilder* graph, IMediaControl** slot) {
-  if (*slot != nullptr) {
-    (*slot)->Release();
-    *slot = nullptr;
-  }
-  HRESULT hr = graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(slot));
-  if (SUCCEEDED(hr) && *slot == nullptr) hr = E_NOINTERFACE;
+HRESULT QueryMediaControl(IGraphBuilder* graph, ComHolder<IMediaControl>& slot) {
+  HRESULT hr = slot.QueryFrom(graph, IID_IMediaControl);
+  if (SUCCEEDED(hr) && !slot) hr = E_NOINTERFACE;
   return hr;
-}
-
-void ReleaseSlot(IMediaControl** slot) {
-  (*slot)->Release();
-  *slot = nullptr;
 }
 
 }  // namespace
 
 HRESULT CDSCamera::Play() {
-  if (m_pGraph == nullptr) return E_UNEXPECTED;  // never built: nothing to run
-  HRESULT hr = QueryMediaControl(m_pGraph, &m_pMediaControl);
+  if (!m_pGraph) return E_UNEXPECTED;  // never built: nothing to run
+  HRESULT hr = QueryMediaControl(m_pGraph, m_pMediaControl);
   if (FAILED(hr)) return hr;
   hr = m_pMediaControl->Run();
   if (FAILED(hr)) AfxMessageBox("Couldn't run the graph!", 0, 0);
-  ReleaseSlot(&m_pMediaControl);
+  m_pMediaControl.Reset();
   return hr;
 }
 
 void CDSCamera::Stop() {
-  if (m_pGraph == nullptr) return;
-  if (FAILED(QueryMediaControl(m_pGraph, &m_pMediaControl))) return;
+  if (!m_pGraph) return;
+  if (FAILED(QueryMediaControl(m_pGraph, m_pMediaControl))) return;
   m_pMediaControl->Stop();
-  ReleaseSlot(&m_pMediaControl);
+  m_pMediaControl.Reset();
 }
 
 void CDSCamera::RemoveDownstreamFilters(IBaseFilter* filter) {
-  if (filter == nullptr || m_pGraph == nullptr) return;
+  if (filter == nullptr || !m_pGraph) return;
   ComHolder<IEnumPins> pins;
   if (filter->EnumPins(pins.Out()) != S_OK || !pins) return;
   pins->Reset();
@@ -56,32 +47,30 @@ void CDSCamera::RemoveDownstreamFilters(IBaseFilter* filter) {
     if (!connected) continue;
     PIN_INFO info;
     if (connected->QueryPinInfo(&info) != S_OK) break;
+    // Released first, then the connected pin, then the pin.
+    ComHolder<IBaseFilter> connectedFilter;
+    connectedFilter.Attach(info.pFilter);
     if (info.dir == PINDIR_INPUT) {
       // Dismantle from the far end back.
-      RemoveDownstreamFilters(info.pFilter);
+      RemoveDownstreamFilters(connectedFilter);
       m_pGraph->Disconnect(connected);
       m_pGraph->Disconnect(pin);
-      m_pGraph->RemoveFilter(info.pFilter);
+      m_pGraph->RemoveFilter(connectedFilter);
     }
-    if (info.pFilter != nullptr) info.pFilter->Release();
   }
 }
 
 void CDSCamera::TearDownGraph() {
-  if (m_pGraph == nullptr) return;
-  if (FAILED(QueryMediaControl(m_pGraph, &m_pMediaControl))) return;
+  if (!m_pGraph) return;
+  if (FAILED(QueryMediaControl(m_pGraph, m_pMediaControl))) return;
   m_pMediaControl->Stop();
-  ReleaseSlot(&m_pMediaControl);
+  m_pMediaControl.Reset();
 
-  if (FAILED(m_pGraph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(&m_pVideoWindow)))) {
-    m_pVideoWindow = nullptr;
-    return;
-  }
-  if (m_pVideoWindow != nullptr) {
+  if (FAILED(m_pVideoWindow.QueryFrom(m_pGraph, IID_IVideoWindow))) return;
+  if (m_pVideoWindow) {
     m_pVideoWindow->put_Owner(0);
     m_pVideoWindow->put_Visible(OAFALSE);
-    m_pVideoWindow->Release();
-    m_pVideoWindow = nullptr;
+    m_pVideoWindow.Reset();
   }
 
   // Take the first filter still in the graph, its downstream filters, then the filter
@@ -107,11 +96,8 @@ void CDSCamera::TearDownGraph() {
     }
   }
 
-  if (m_pGrabber) m_pGrabber.Reset();
-  if (m_pCaptureFilter != nullptr) {
-    IBaseFilter* device = m_pCaptureFilter;
-    m_pCaptureFilter = nullptr;
-    device->Release();
-  }
+  // Each holder is set to null before the reference it held is released.
+  m_pGrabber.Reset();
+  m_pCaptureFilter.Reset();
   m_bInitialized = 0;
 }

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "PropertyFrameFixup.h"
-#include "PropertyPages.h"
 
 namespace {
 
@@ -13,9 +12,11 @@ const char kFrameTitle[] = "\xCA\xF4\xD0\xD4";                      // 属性
 const char kOkCaption[] = "\xC8\xB7\xB6\xA8";                       // 确定
 const char kCancelCaption[] = "\xC8\xA1\xCF\xFB";                   // 取消
 const char kApplyCaption[] = "\xD3\xA6\xD3\xC3\x28\x26\x41\x29";    // 应用(&A)
-constexpr int kGrowth = 15;
-constexpr int kApplyId = 12321;
-constexpr DWORD kGraceMs = 2000;
+constexpr int kGrowth = 15;              // pixels the frame and tab control grow, the buttons move
+constexpr int kApplyId = 12321;          // the frame's Apply button
+constexpr DWORD kPollMs = 1;             // while the frame is not there yet
+constexpr DWORD kChildrenSettleMs = 50;  // lets the frame create its children
+constexpr DWORD kGraceMs = 2000;         // how long DSProperty waits for the thread to end
 
 struct Placement {
   int x, y, width, height;
@@ -61,10 +62,10 @@ void __cdecl PropertyFrameFixupThread(void* argument) {
   HWND frame = nullptr;
   while ((frame = FindWindowA(nullptr, kFrameTitle)) == nullptr) {
     if (control != nullptr && control->frameClosed) break;
-    Sleep(1);
+    Sleep(kPollMs);
   }
   if (frame != nullptr) {
-    Sleep(50);
+    Sleep(kChildrenSettleMs);
     RECT rect;
     GetWindowRect(frame, &rect);
     SetWindowPos(frame, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top + kGrowth,

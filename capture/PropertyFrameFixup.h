@@ -1,11 +1,14 @@
-// Shared between DSProperty and the fix-up thread it starts, so that the thread ends
-// when the frame it was started for is gone.
+// The layout fix-up of the device's property frame: a short-lived thread that waits for
+// the frame titled "属性", grows it and its tab control, moves its OK, Cancel and Apply
+// buttons down and presses Apply.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 
+// Shared between DSProperty and the fix-up thread it starts, so that the thread ends
+// when the frame it was started for is gone.
 struct FixupControl {
   std::atomic<bool> frameClosed{false};  // set by the caller once its frame has closed
   HANDLE finished = nullptr;             // signalled by the thread as it ends
@@ -24,3 +27,10 @@ FixupControl* StartPropertyFrameFixup();
 // Tells the thread the frame has closed and waits a short grace for it to end;
 // true when it ended (or none was started).
 bool FinishPropertyFrameFixup(FixupControl* control);
+
+// The thread procedure. The argument is the FixupControl of the call that started it;
+// the thread stops looking once that call's frame has closed.
+void __cdecl PropertyFrameFixupThread(void* control);
+
+// Fixes one descendant window of the frame; always TRUE so the walk goes on.
+BOOL CALLBACK FixupFrameChild(HWND child, LPARAM unused);

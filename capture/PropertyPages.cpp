@@ -1,13 +1,18 @@
 #include "PropertyPages.h"
 
-#include "CameraState.h"
 #include "DSCamera.h"
 #include "PropertyFrameFixup.h"
 
-int ShowDevicePropertyPages() {
-  if (g_pCamera == nullptr || !g_pCamera->m_bInitialized) return 0;
+namespace {
+// Where the device's property frame opens, relative to its owner.
+constexpr int kDeviceFrameX = 100;
+constexpr int kDeviceFrameY = 100;
+}  // namespace
+
+int ShowDevicePropertyPages(const CDSCamera* camera, HWND hostWindow) {
+  if (camera == nullptr || !camera->m_bInitialized) return 0;
   // A build that failed before binding a device leaves no filter to show.
-  IBaseFilter* device = g_pCamera->m_pCaptureFilter;
+  IBaseFilter* device = camera->m_pCaptureFilter;
   if (device == nullptr) return 1;
   ComHolder<ISpecifyPropertyPages> pages;
   if (device->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()) != S_OK || !pages) return 1;
@@ -20,7 +25,8 @@ int ShowDevicePropertyPages() {
   }
   FixupControl* fixup = StartPropertyFrameFixup();
   IUnknown* object = device;
-  OleCreatePropertyFrame(g_hHostWnd, 100, 100, nullptr, 1, &object, list.cElems, list.pElems, 0, 0, nullptr);
+  OleCreatePropertyFrame(hostWindow, kDeviceFrameX, kDeviceFrameY, nullptr, 1, &object, list.cElems, list.pElems, 0, 0,
+                         nullptr);
   FinishPropertyFrameFixup(fixup);
   CoTaskMemFree(list.pElems);
   return 1;

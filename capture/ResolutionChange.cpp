@@ -1,29 +1,34 @@
 // The stream-format change: stop, strip everything after the capture filter, show the
 // capture pin's format pages, rebuild with the format then in force, and run again.
-#include <cstring>
-
 #include "DSCamera.h"
 #include "DSGrabberCB.h"
-#include "VideoFormat.h"
+#include "GrabberWiring.h"
+#include "MediaTypeHolder.h"
 
 namespace {
 
-// The format now in force on the pin, in task memory; null when the pin gives none.
-AM_MEDIA_TYPE* ShowFormatPages(IAMStreamConfig* config) {
+// Where the stream-format frame opens; it has no owner window.
+constexpr int kFormatFrameX = 30;
+constexpr int kFormatFrameY = 30;
+
+// The format now in force on the pin, in task memory; none when the pin gives none.
+MediaTypeHolder ShowFormatPages(IAMStreamConfig* config) {
   ComHolder<ISpecifyPropertyPages> pages;
   if (config->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()) == S_OK && pages) {
     CAUUID list = {0, nullptr};
     // A page list that could not be read is not shown: the frame would get garbage.
     if (SUCCEEDED(pages->GetPages(&list)) && list.cElems > 0 && list.pElems != nullptr) {
       IUnknown* object = config;
-      OleCreatePropertyFrame(nullptr, 30, 30, nullptr, 1, &object, list.cElems, list.pElems, 0, 0, nullptr);
+      OleCreatePropertyFrame(nullptr, kFormatFrameX, kFormatFrameY, nullptr, 1, &object, list.cElems, list.pElems, 0,
+                             0, nullptr);
     }
     CoTaskMemFree(list.pElems);
   }
-  // Without pages the pin's own format still rebuilds the graph.
+  // Without pages the pin's own format still rebuilds the graph. A failed call hands
+  // out no record.
   AM_MEDIA_TYPE* format = nullptr;
   if (FAILED(config->GetFormat(&format))) format = nullptr;
-  return format;
+  return MediaTypeHolder(format);
 }
 
 }  // namespace
@@ -34,18 +39,15 @@ void CDSCamera::ChangeResolution() {
   g_nGrabFlag = 0;
   g_grabberCB.ClearRecordedFrame();
   if (!m_bInitialized) return;
-  if (m_pMediaControl == nullptr) {
-    if (FAILED(m_pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&m_pMediaControl)))) {
-      m_pMediaControl = nullptr;
-      return;
-    }
+  if (!m_pMediaControl) {
+    if (FAILED(m_pMediaControl.QueryFrom(m_pGraph, IID_IMediaControl))) return;
   }
   m_pMediaControl->Stop();
-  if (m_pCaptureFilter != nullptr) RemoveDownstreamFilters(m_pCaptureFilter);
+  if (m_pCaptureFilter) RemoveDownstreamFilters(m_pCaptureFilter);
 
   ComHolder<IAMStreamConfig> config;
   HRESULT hr = E_POINTER;
-  if (m_pCaptureFilter != nullptr) {
+  if (m_pCaptureFilter) {
     hr = m_pCaptureBuilder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, m_pCaptureFilter,
                                           IID_IAMStreamConfig, config.OutVoid());
     if (hr != S_OK) {
@@ -55,65 +57,43 @@ void CDSCamera::ChangeResolution() {
   }
   if (FAILED(hr) || !config) return;
 
-  AM_MEDIA_TYPE* format = ShowFormatPages(config);
+  MediaTypeHolder format = ShowFormatPages(config);
   config.Reset();
 
   // Without a grabber (a build that failed early) there is nothing to rebuild with:
   // the graph stays stopped with the capture filter alone, and nothing is recorded.
-  if (!m_pGrabber) {
-    if (format != nullptr) {
-      ReleaseMediaType(*format);
-      CoTaskMemFree(format);
-    }
-    return;
-  }
+  if (!m_pGrabber) return;
 
   m_pGraph->AddFilter(m_pCaptureFilter, L"Capture Filter");
-  ComHolder<IBaseFilter> grabberFilter;
-  m_pGrabber->QueryInterface(IID_IBaseFilter, grabberFilter.OutVoid());
+  ComHolder<IBaseFilter> grabberFilter = qv::GrabberFilterOf(m_pGrabber);
 
-  AM_MEDIA_TYPE request;
-  std::memset(&request, 0, sizeof request);
-  if (format != nullptr) {
-    m_pGrabber->SetMediaType(format);
+  MediaTypeHolder request;
+  if (format.HasTaskRecord()) {
+    m_pGrabber->SetMediaType(format.Get());
   } else {
     // The pin gave no format: ask for RGB24 of any size, as the first build does.
-    request.majortype = MEDIATYPE_Video;
-    request.subtype = MEDIASUBTYPE_RGB24;
-    m_pGrabber->SetMediaType(&request);
+    qv::RequestRgb24(*request);
+    m_pGrabber->SetMediaType(request.Get());
   }
-  m_pGraph->AddFilter(grabberFilter, L"Grabber");
+  qv::AddGrabberToGraph(m_pGraph, grabberFilter);
+  qv::RenderThroughGrabber(m_pCaptureBuilder, MEDIATYPE_Interleaved, m_pCaptureFilter, grabberFilter);
 
-  hr = m_pCaptureBuilder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Interleaved, m_pCaptureFilter, grabberFilter,
-                                       nullptr);
-  if (FAILED(hr)) {
-    m_pCaptureBuilder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pCaptureFilter, grabberFilter, nullptr);
-  }
-
-  if (format != nullptr) {
-    qv::FrameSize size = qv::ReadFrameSize(*format);
-    g_grabberCB.RecordFormat(format->subtype, size.width, size.height);
-  } else if (SUCCEEDED(m_pGrabber->GetConnectedMediaType(&request))) {
-    qv::FrameSize size = qv::ReadFrameSize(request);
-    g_grabberCB.RecordFormat(request.subtype, size.width, size.height);
-    ReleaseMediaType(request);
+  if (format.HasTaskRecord()) {
+    qv::RecordGrabbedFormat(*format);
+  } else if (SUCCEEDED(m_pGrabber->GetConnectedMediaType(request.Get()))) {
+    qv::RecordGrabbedFormat(*request);
+    ReleaseMediaType(*request);
   } else {
     g_grabberCB.RecordFormat(MEDIASUBTYPE_RGB24, 0, 0);
   }
 
-  m_pGrabber->SetBufferSamples(FALSE);
-  m_pGrabber->SetOneShot(FALSE);
-  m_pGrabber->SetCallback(&g_grabberCB, 1);
+  qv::StartBufferCallbacks(m_pGrabber);
 
-  if (format != nullptr) {
-    ReleaseMediaType(*format);
-    CoTaskMemFree(format);
-  }
+  format.Reset();
   grabberFilter.Reset();
 
   m_pMediaControl->Run();
-  m_pMediaControl->Release();
-  m_pMediaControl = nullptr;
+  m_pMediaControl.Reset();
   SetupVideoWindow();
   g_nGrabFlag = 1;
 }

@@ -9,25 +9,24 @@ CDSCamera::CDSCamera() {
 }
 
 CDSCamera::~CDSCamera() {
-  // The graph goes before the builder that refers to it, and everything before COM is left.
-  if (m_pGraph != nullptr) {
-    m_pGraph->Release();
-    m_pGraph = nullptr;
-  }
-  if (m_pCaptureBuilder != nullptr) {
-    m_pCaptureBuilder->Release();
-    m_pCaptureBuilder = nullptr;
-  }
+  // The graph goes before the builder that refers to it, and everything before COM is
+  // left. The media control and the video window are held only within one operation.
+  m_pGraph.Reset();
+  m_pCaptureBuilder.Reset();
   m_pGrabber.Reset();
+  m_pMediaControl.Reset();
+  m_pVideoWindow.Reset();
+  // The device's filter is the teardown's to release. One that a teardown ended early
+  // left held stays so: it must not be released after COM is left.
+  m_pCaptureFilter.Detach();
   CoUninitialize();
 }
 
 HRESULT CDSCamera::CreateGraphObjects() {
   HRESULT hr = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(&m_pCaptureBuilder));
+                                IID_ICaptureGraphBuilder2, m_pCaptureBuilder.OutVoid());
   if (FAILED(hr)) return hr;
-  hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                        reinterpret_cast<void**>(&m_pGraph));
+  hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_pGraph.OutVoid());
   if (FAILED(hr)) return hr;
   m_bInitialized = 1;
   m_pCaptureBuilder->SetFiltergraph(m_pGraph);

@@ -7,6 +7,19 @@
 
 class CDSCamera : public CWnd {
  public:
+  // How a build ended: built; refused by BindDevice before anything was added; or
+  // failed, with the failing call's HRESULT.
+  struct InitResult {
+    enum class Outcome { Built, DeviceRefused, Failed };
+    Outcome outcome;
+    HRESULT failure;  // S_OK unless Failed
+
+    static InitResult Built() { return {Outcome::Built, S_OK}; }
+    static InitResult DeviceRefused() { return {Outcome::DeviceRefused, S_OK}; }
+    static InitResult Failed(HRESULT hr) { return {Outcome::Failed, hr}; }
+    bool IsBuilt() const { return outcome == Outcome::Built; }
+  };
+
   CDSCamera();
   ~CDSCamera() override;
 
@@ -19,7 +32,7 @@ class CDSCamera : public CWnd {
   bool BindDevice(int deviceIndex, IBaseFilter** filterSlot);
 
   // The preview graph (capture/PreviewGraph.cpp).
-  int Init(int deviceIndex, HWND hOwner);
+  InitResult Init(int deviceIndex, HWND hOwner);
   HRESULT SetupVideoWindow();
   static void ReleaseMediaType(AM_MEDIA_TYPE& mediaType);
 
@@ -34,11 +47,11 @@ class CDSCamera : public CWnd {
 
   // Fields, in the order the controller's design gives them.
   HWND m_hOwnerWnd = nullptr;
-  IGraphBuilder* m_pGraph = nullptr;
-  ICaptureGraphBuilder2* m_pCaptureBuilder = nullptr;
-  IBaseFilter* m_pCaptureFilter = nullptr;
-  IMediaControl* m_pMediaControl = nullptr;
-  IVideoWindow* m_pVideoWindow = nullptr;
+  ComHolder<IGraphBuilder> m_pGraph;
+  ComHolder<ICaptureGraphBuilder2> m_pCaptureBuilder;
+  ComHolder<IBaseFilter> m_pCaptureFilter;
+  ComHolder<IMediaControl> m_pMediaControl;
+  ComHolder<IVideoWindow> m_pVideoWindow;
   ComHolder<ISampleGrabber> m_pGrabber;
   int m_bInitialized = 0;
 };

@@ -2,14 +2,18 @@
 // callback object and the image writers.
 #include "QVDirectX.h"
 
-#include "CameraState.h"
 #include "DSCamera.h"
 #include "DSGrabberCB.h"
 #include "ImageSave.h"
 #include "PropertyPages.h"
 
-CDSCamera* g_pCamera = nullptr;
-HWND g_hHostWnd = nullptr;
+namespace {
+// The grab flag's value for "record the next frame, then stop".
+constexpr int kStopAfterNextFrame = 2;
+}  // namespace
+
+CDSCamera* g_pCamera = nullptr;  // the single controller, or null
+HWND g_hHostWnd = nullptr;       // the host window of the latest DSCameraInit
 
 extern "C" {
 
@@ -17,7 +21,7 @@ int32_t QVDX_CALL DSCameraInit(uint8_t deviceIndex, HWND hostWindow) {
   if (g_pCamera == nullptr) g_pCamera = new CDSCamera();
   g_hHostWnd = hostWindow;
   if (g_pCamera->m_bInitialized) return 0;
-  return g_pCamera->Init(static_cast<int>(deviceIndex), hostWindow) == 0 ? 1 : 0;
+  return g_pCamera->Init(static_cast<int>(deviceIndex), hostWindow).IsBuilt() ? 1 : 0;
 }
 
 int32_t QVDX_CALL DSCameraUnInit(void) {
@@ -45,7 +49,7 @@ int32_t QVDX_CALL DSGrabFrame(unsigned char* buffer) {
 }
 
 int32_t QVDX_CALL DSCameraCaptureFile(const char* path) {
-  g_grabberCB.SetCaptureFile(path, 2);
+  g_grabberCB.SetCaptureFile(path, kStopAfterNextFrame);
   return 1;
 }
 
@@ -62,7 +66,7 @@ int32_t QVDX_CALL DSCameraImageSave(unsigned char* frame, int32_t fileType, int3
 
 int32_t QVDX_CALL DSCameraRegisterpixel(HWND comboBox) { return CDSCamera::EnumerateDevices(comboBox); }
 
-int32_t QVDX_CALL DSProperty(void) { return ShowDevicePropertyPages(); }
+int32_t QVDX_CALL DSProperty(void) { return ShowDevicePropertyPages(g_pCamera, g_hHostWnd); }
 
 int32_t QVDX_CALL DSResolution(void) {
   if (g_pCamera != nullptr) g_pCamera->ChangeResolution();

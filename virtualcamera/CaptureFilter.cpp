@@ -5,6 +5,7 @@
 
 #include "CapturePin.h"
 #include "EnumPins.h"
+#include "TaskMemory.h"
 #include "VirtualCameraIds.h"
 
 namespace qvvcam {
@@ -32,16 +33,7 @@ bool ReadNumber(IPropertyBag* bag, const wchar_t* name, uint32_t* value) {
 
 }  // namespace
 
-HRESULT TaskString(const wchar_t* text, LPWSTR* out) {
-  if (out == nullptr) return E_POINTER;
-  const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-  *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-  if (*out == nullptr) return E_OUTOFMEMORY;
-  memcpy(*out, text, bytes);
-  return S_OK;
-}
-
-CaptureFilter::CaptureFilter() { m_pin = new CapturePin(*this); }
+CaptureFilter::CaptureFilter() : m_pin(std::make_unique<CapturePin>(*this)) {}
 
 CaptureFilter::~CaptureFilter() {
   {
@@ -49,7 +41,7 @@ CaptureFilter::~CaptureFilter() {
     if (m_state != State_Stopped) m_pin->Deactivate();
     m_state = State_Stopped;
   }
-  delete m_pin;
+  m_pin.reset();
 }
 
 void* CaptureFilter::Interface(REFIID iid) {
@@ -58,7 +50,7 @@ void* CaptureFilter::Interface(REFIID iid) {
   return Listed(iid);
 }
 
-IPin* CaptureFilter::Pin() { return m_pin; }
+IPin* CaptureFilter::Pin() { return m_pin.get(); }
 
 STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
   if (clsid == nullptr) return E_POINTER;
@@ -107,16 +99,14 @@ STDMETHODIMP CaptureFilter::GetState(DWORD, FILTER_STATE* state) {
 
 STDMETHODIMP CaptureFilter::SetSyncSource(IReferenceClock* clock) {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
-  m_clock.Reset(clock);
+  m_clock.CopyFrom(clock);
   return S_OK;
 }
 
 STDMETHODIMP CaptureFilter::GetSyncSource(IReferenceClock** clock) {
   if (clock == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> hold(m_lock);
-  *clock = m_clock.Get();
-  if (*clock) (*clock)->AddRef();
-  return S_OK;
+  return m_clock.CopyTo(clock);
 }
 
 STDMETHODIMP CaptureFilter::EnumPins(IEnumPins** pins) {
@@ -130,7 +120,7 @@ STDMETHODIMP CaptureFilter::FindPin(LPCWSTR id, IPin** pin) {
   *pin = nullptr;
   if (id == nullptr) return E_POINTER;
   if (wcscmp(id, kPinName) != 0) return VFW_E_NOT_FOUND;
-  *pin = m_pin;
+  *pin = m_pin.get();
   m_pin->AddRef();
   return S_OK;
 }
@@ -156,15 +146,7 @@ STDMETHODIMP CaptureFilter::QueryVendorInfo(LPWSTR* info) { return TaskString(kD
 
 STDMETHODIMP_(ULONG) CaptureFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
 
-STDMETHODIMP CaptureFilter::GetPages(CAUUID* pages) {
-  if (pages == nullptr) return E_POINTER;
-  pages->cElems = 0;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (pages->pElems == nullptr) return E_OUTOFMEMORY;
-  pages->cElems = 1;
-  pages->pElems[0] = CLSID_QvDevicePage;
-  return S_OK;
-}
+STDMETHODIMP CaptureFilter::GetPages(CAUUID* pages) { return OnePageList(CLSID_QvDevicePage, pages); }
 
 STDMETHODIMP CaptureFilter::InitNew() { return S_OK; }
 

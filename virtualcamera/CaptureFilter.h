@@ -7,6 +7,7 @@
 #include <ocidl.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -74,10 +75,10 @@ class CaptureFilter final
   FILTER_STATE m_state = State_Stopped;
   IFilterGraph* m_graph = nullptr;  // not counted: the graph holds the filter
   std::wstring m_name;
-  Ref<IReferenceClock> m_clock;
+  ComHolder<IReferenceClock> m_clock;
   DeviceOptions m_options;
   std::atomic<bool> m_still{false};
-  CapturePin* m_pin = nullptr;
+  std::unique_ptr<CapturePin> m_pin;  // no count of its own: it counts on the filter
 };
 
 }  // namespace qvvcam

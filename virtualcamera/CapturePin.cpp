@@ -5,6 +5,7 @@
 
 #include "CaptureFilter.h"
 #include "EnumMediaTypes.h"
+#include "TaskMemory.h"
 #include "VirtualCameraIds.h"
 
 namespace qvvcam {
@@ -63,38 +64,35 @@ STDMETHODIMP CapturePin::Connect(IPin* receiver, const AM_MEDIA_TYPE* mt) {
 }
 
 HRESULT CapturePin::TryConnect(IPin* receiver, const FrameFormat& format) {
-  AM_MEDIA_TYPE mt;
-  HRESULT hr = FillMediaType(format, &mt);
+  MediaTypeHolder mt;
+  HRESULT hr = FillMediaType(format, mt.Get());
   if (FAILED(hr)) return hr;
   // Connected before ReceiveConnection, so that the receiver may ask about us.
-  m_connected.Reset(receiver);
-  hr = CopyMediaType(&m_mt, &mt);
-  if (SUCCEEDED(hr)) hr = receiver->ReceiveConnection(this, &mt);
+  m_connected.CopyFrom(receiver);
+  hr = CopyMediaType(m_mt.Get(), mt.Get());
+  if (SUCCEEDED(hr)) hr = receiver->ReceiveConnection(this, mt.Get());
   if (FAILED(hr)) {
     ClearConnection();
-    FreeMediaType(mt);
     return hr;
   }
-  Ref<IMemInputPin> input;
+  ComHolder<IMemInputPin> input;
   hr = receiver->QueryInterface(IID_IMemInputPin, input.OutVoid());
   if (SUCCEEDED(hr)) hr = NegotiateAllocator(input.Get(), format);
   if (FAILED(hr)) {
     receiver->Disconnect();
     ClearConnection();
-    FreeMediaType(mt);
     return hr;
   }
   m_input = std::move(input);
   m_connectedFormat = FormatIndex(format);
   if (!m_picture || !SameFormat(m_picture->Format(), format)) m_picture = std::make_unique<TestPicture>(format);
-  FreeMediaType(mt);
   return S_OK;
 }
 
 HRESULT CapturePin::NegotiateAllocator(IMemInputPin* input, const FrameFormat& format) {
   ALLOCATOR_PROPERTIES wanted{};
   input->GetAllocatorRequirements(&wanted);  // E_NOTIMPL is common: then ours alone
-  Ref<IMemAllocator> allocator;
+  ComHolder<IMemAllocator> allocator;
   HRESULT hr = input->GetAllocator(allocator.Out());
   if (FAILED(hr) || !allocator)
     hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, allocator.OutVoid());
@@ -118,8 +116,7 @@ void CapturePin::ClearConnection() {
   m_allocator.Reset();
   m_input.Reset();
   m_connected.Reset();
-  FreeMediaType(m_mt);
-  std::memset(&m_mt, 0, sizeof m_mt);
+  m_mt.Reset();
   m_connectedFormat = -1;
 }
 
@@ -139,10 +136,8 @@ STDMETHODIMP CapturePin::Disconnect() {
 STDMETHODIMP CapturePin::ConnectedTo(IPin** pin) {
   if (pin == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> hold(m_filter.Lock());
-  *pin = m_connected.Get();
-  if (*pin == nullptr) return VFW_E_NOT_CONNECTED;
-  (*pin)->AddRef();
-  return S_OK;
+  m_connected.CopyTo(pin);
+  return *pin == nullptr ? VFW_E_NOT_CONNECTED : S_OK;
 }
 
 STDMETHODIMP CapturePin::ConnectionMediaType(AM_MEDIA_TYPE* mt) {
@@ -152,7 +147,7 @@ STDMETHODIMP CapturePin::ConnectionMediaType(AM_MEDIA_TYPE* mt) {
     std::memset(mt, 0, sizeof *mt);
     return VFW_E_NOT_CONNECTED;
   }
-  return CopyMediaType(mt, &m_mt);
+  return CopyMediaType(mt, m_mt.Get());
 }
 
 STDMETHODIMP CapturePin::QueryPinInfo(PIN_INFO* info) {
@@ -241,11 +236,10 @@ STDMETHODIMP CapturePin::SetFormat(AM_MEDIA_TYPE* mt) {
     return S_OK;
   }
   // Connected: the downstream pin must take the new type, then the graph reconnects us.
-  AM_MEDIA_TYPE wanted;
-  HRESULT hr = FillMediaType(format, &wanted);
+  MediaTypeHolder wanted;
+  HRESULT hr = FillMediaType(format, wanted.Get());
   if (FAILED(hr)) return hr;
-  hr = m_connected->QueryAccept(&wanted);
-  FreeMediaType(wanted);
+  hr = m_connected->QueryAccept(wanted.Get());
   if (hr != S_OK) return VFW_E_INVALIDMEDIATYPE;
   IFilterGraph* graph = m_filter.GraphLocked();
   if (graph == nullptr) return VFW_E_NOT_IN_GRAPH;
@@ -286,15 +280,7 @@ STDMETHODIMP CapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps
   return S_OK;
 }
 
-STDMETHODIMP CapturePin::GetPages(CAUUID* pages) {
-  if (pages == nullptr) return E_POINTER;
-  pages->cElems = 0;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (pages->pElems == nullptr) return E_OUTOFMEMORY;
-  pages->cElems = 1;
-  pages->pElems[0] = CLSID_QvFormatPage;
-  return S_OK;
-}
+STDMETHODIMP CapturePin::GetPages(CAUUID* pages) { return OnePageList(CLSID_QvFormatPage, pages); }
 
 // --- streaming --------------------------------------------------------------------------
 
@@ -305,7 +291,7 @@ HRESULT CapturePin::Activate() {
 
 void CapturePin::Run(IReferenceClock* clock, REFERENCE_TIME start) {
   if (!m_connected || !m_allocator || !m_picture) return;
-  if (m_runClock.Get() != clock) m_runClock.Reset(clock);  // kept until the thread has ended
+  if (m_runClock.Get() != clock) m_runClock.CopyFrom(clock);  // kept until the thread has ended
   m_streamer.Run(m_allocator.Get(), m_input.Get(), m_picture.get(), &m_filter.Still(), clock, start);
 }
 

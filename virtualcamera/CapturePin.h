@@ -10,6 +10,7 @@
 
 #include "ComObject.h"
 #include "MediaFormats.h"
+#include "MediaTypeHolder.h"
 #include "Streamer.h"
 
 namespace qvvcam {
@@ -67,15 +68,15 @@ class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig,
   int CurrentFormatLocked() const;
 
   CaptureFilter& m_filter;
-  Ref<IPin> m_connected;
-  Ref<IMemInputPin> m_input;
-  Ref<IMemAllocator> m_allocator;
-  AM_MEDIA_TYPE m_mt{};
+  ComHolder<IPin> m_connected;
+  ComHolder<IMemInputPin> m_input;
+  ComHolder<IMemAllocator> m_allocator;
+  MediaTypeHolder m_mt;  // the connection's type
   int m_connectedFormat = -1;
   int m_format = kDefaultFormat;  // what GetFormat reports and the next connection uses
   bool m_formatSet = false;       // after SetFormat only that format is offered
   std::unique_ptr<TestPicture> m_picture;
-  Ref<IReferenceClock> m_runClock;
+  ComHolder<IReferenceClock> m_runClock;
   Streamer m_streamer;
 };
 

@@ -19,17 +19,17 @@ HRESULT Create(REFIID iid, void** object) {
 }  // namespace
 
 bool ClassFactory::Serves(const CLSID& clsid) {
-  return IsEqualCLSID(clsid, CLSID_QvVirtualCamera) || IsEqualCLSID(clsid, CLSID_QvVirtualCameraBroken) ||
-         IsEqualCLSID(clsid, CLSID_QvDevicePage) || IsEqualCLSID(clsid, CLSID_QvFormatPage);
+  return IsEqualGUID(clsid, CLSID_QvVirtualCamera) || IsEqualGUID(clsid, CLSID_QvVirtualCameraBroken) ||
+         IsEqualGUID(clsid, CLSID_QvDevicePage) || IsEqualGUID(clsid, CLSID_QvFormatPage);
 }
 
 STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-  if (IsEqualCLSID(m_clsid, CLSID_QvVirtualCamera)) return Create<CaptureFilter>(iid, object);
-  if (IsEqualCLSID(m_clsid, CLSID_QvDevicePage)) return Create<DevicePage>(iid, object);
-  if (IsEqualCLSID(m_clsid, CLSID_QvFormatPage)) return Create<FormatPage>(iid, object);
+  if (IsEqualGUID(m_clsid, CLSID_QvVirtualCamera)) return Create<CaptureFilter>(iid, object);
+  if (IsEqualGUID(m_clsid, CLSID_QvDevicePage)) return Create<DevicePage>(iid, object);
+  if (IsEqualGUID(m_clsid, CLSID_QvFormatPage)) return Create<FormatPage>(iid, object);
   // CLSID_QvVirtualCameraBroken: a device whose driver can't start.
   return kBrokenDeviceResult;
 }

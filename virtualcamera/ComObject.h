@@ -7,6 +7,8 @@
 #include <atomic>
 #include <tuple>
 
+#include "ComHolder.h"
+
 namespace qvvcam {
 
 // Live objects and server locks of the module, for DllCanUnloadNow.
@@ -17,7 +19,7 @@ HINSTANCE ModuleInstance();
 
 template <class I>
 bool IidIs(REFIID iid) {
-  return IsEqualIID(iid, __uuidof(I)) != 0;
+  return IsEqualGUID(iid, __uuidof(I)) != 0;
 }
 
 // Derives from every interface listed and answers QueryInterface through Interface(),
@@ -35,7 +37,7 @@ class ComObject : public Interfaces... {
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
-    void* found = IsEqualIID(iid, IID_IUnknown) ? static_cast<IUnknown*>(static_cast<First*>(this)) : Interface(iid);
+    void* found = IsEqualGUID(iid, IID_IUnknown) ? static_cast<IUnknown*>(static_cast<First*>(this)) : Interface(iid);
     *out = found;
     if (found == nullptr) return E_NOINTERFACE;
     AddRef();
@@ -63,54 +65,7 @@ class ComObject : public Interfaces... {
 
  private:
   std::atomic<ULONG> m_refs{1};  // the creator's reference
-  IUnknown* m_owner;
+  IUnknown* m_owner;  // not counted: the owner outlives the objects it owns
 };
-
-// An owning interface pointer for locals and members.
-template <class T>
-class Ref {
- public:
-  Ref() = default;
-  explicit Ref(T* p, bool addRef = false) : m_p(p) {
-    if (m_p && addRef) m_p->AddRef();
-  }
-  ~Ref() { Reset(); }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  Ref(Ref&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
-  Ref& operator=(Ref&& o) noexcept {
-    if (this != &o) {
-      Reset();
-      m_p = o.m_p;
-      o.m_p = nullptr;
-    }
-    return *this;
-  }
-  T* Get() const { return m_p; }
-  T* operator->() const { return m_p; }
-  explicit operator bool() const { return m_p != nullptr; }
-  T** Out() {
-    Reset();
-    return &m_p;
-  }
-  void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-  void Reset(T* p = nullptr) {
-    if (p) p->AddRef();
-    T* old = m_p;
-    m_p = p;
-    if (old) old->Release();
-  }
-  T* Detach() {
-    T* p = m_p;
-    m_p = nullptr;
-    return p;
-  }
-
- private:
-  T* m_p = nullptr;
-};
-
-// Copies a wide string into task memory (for the out strings of the COM contracts).
-HRESULT TaskString(const wchar_t* text, LPWSTR* out);
 
 }  // namespace qvvcam

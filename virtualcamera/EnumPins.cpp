@@ -6,11 +6,11 @@ namespace qvvcam {
 
 constexpr ULONG kPinCount = 1;
 
-PinEnumerator::PinEnumerator(CaptureFilter* filter, ULONG position) : m_filter(filter), m_position(position) {
-  m_filter->AddRef();
+PinEnumerator::PinEnumerator(CaptureFilter* filter, ULONG position) : m_position(position) {
+  m_filter.CopyFrom(filter);
 }
 
-PinEnumerator::~PinEnumerator() { m_filter->Release(); }
+PinEnumerator::~PinEnumerator() = default;
 
 STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
   if (pins == nullptr) return E_POINTER;
@@ -43,7 +43,7 @@ STDMETHODIMP PinEnumerator::Reset() {
 
 STDMETHODIMP PinEnumerator::Clone(IEnumPins** clone) {
   if (clone == nullptr) return E_POINTER;
-  *clone = new PinEnumerator(m_filter, m_position);
+  *clone = new PinEnumerator(m_filter.Get(), m_position);
   return S_OK;
 }
 

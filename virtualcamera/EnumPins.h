@@ -21,7 +21,7 @@ class PinEnumerator final : public ComObject<IEnumPins> {
  private:
   ~PinEnumerator() override;
   void* Interface(REFIID iid) override { return Listed(iid); }
-  CaptureFilter* m_filter;  // counted
+  ComHolder<CaptureFilter> m_filter;
   ULONG m_position;
 };
 

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "MediaFormats.h"
+#include "MediaTypeHolder.h"
 #include "VirtualCameraIds.h"
 
 namespace qvvcam {
@@ -41,25 +42,24 @@ void FormatPage::CreateControls(HWND) {
   if (!m_config) return;
   int count = 0, size = 0;
   if (FAILED(m_config->GetNumberOfCapabilities(&count, &size)) || size != sizeof(VIDEO_STREAM_CONFIG_CAPS)) return;
-  AM_MEDIA_TYPE* current = nullptr;
-  m_config->GetFormat(&current);
+  MediaTypeHolder current;
+  m_config->GetFormat(current.TaskOut());
   for (int i = 0; i < count; ++i) {
-    AM_MEDIA_TYPE* mt = nullptr;
+    MediaTypeHolder mt;
     VIDEO_STREAM_CONFIG_CAPS caps;
-    if (m_config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)) != S_OK || mt == nullptr) continue;
+    if (m_config->GetStreamCaps(i, mt.TaskOut(), reinterpret_cast<BYTE*>(&caps)) != S_OK || !mt.HasTaskRecord())
+      continue;
     if (mt->cbFormat >= sizeof(VIDEOINFOHEADER) && mt->pbFormat) {
       const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
       wchar_t text[64];
       swprintf(text, 64, L"%ls %ld x %ld, %ld fps", SubtypeName(mt->subtype), static_cast<long>(vih->bmiHeader.biWidth),
                static_cast<long>(vih->bmiHeader.biHeight),
-               static_cast<long>(vih->AvgTimePerFrame ? 10000000 / vih->AvgTimePerFrame : 0));
+               static_cast<long>(vih->AvgTimePerFrame ? kUnitsPerSecond / vih->AvgTimePerFrame : 0));
       const LRESULT item = SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
       SendMessageW(list, CB_SETITEMDATA, item, i);
-      if (current && SameVideoType(current, mt)) SendMessageW(list, CB_SETCURSEL, item, 0);
+      if (current.HasTaskRecord() && SameVideoType(current.Get(), mt.Get())) SendMessageW(list, CB_SETCURSEL, item, 0);
     }
-    DeleteMediaType(mt);
   }
-  DeleteMediaType(current);
 }
 
 HRESULT FormatPage::SetChosenFormat() {
@@ -68,12 +68,11 @@ HRESULT FormatPage::SetChosenFormat() {
   const LRESULT item = SendMessageW(list, CB_GETCURSEL, 0, 0);
   if (item == CB_ERR) return S_FALSE;
   const int index = static_cast<int>(SendMessageW(list, CB_GETITEMDATA, item, 0));
-  AM_MEDIA_TYPE* mt = nullptr;
+  MediaTypeHolder mt;
   VIDEO_STREAM_CONFIG_CAPS caps;
-  HRESULT hr = m_config->GetStreamCaps(index, &mt, reinterpret_cast<BYTE*>(&caps));
-  if (hr == S_OK && mt != nullptr) hr = m_config->SetFormat(mt);
+  HRESULT hr = m_config->GetStreamCaps(index, mt.TaskOut(), reinterpret_cast<BYTE*>(&caps));
+  if (hr == S_OK && mt.HasTaskRecord()) hr = m_config->SetFormat(mt.Get());
   else if (SUCCEEDED(hr)) hr = E_UNEXPECTED;
-  DeleteMediaType(mt);
   return hr;
 }
 

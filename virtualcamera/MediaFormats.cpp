@@ -60,7 +60,7 @@ HRESULT FillMediaType(const FrameFormat& f, AM_MEDIA_TYPE* mt) {
   std::memset(vih, 0, sizeof *vih);
   const DWORD image = static_cast<DWORD>(FrameCapacity(f));
   vih->AvgTimePerFrame = kFrameInterval;
-  vih->dwBitRate = static_cast<DWORD>(static_cast<unsigned long long>(image) * 8 * 30);
+  vih->dwBitRate = static_cast<DWORD>(static_cast<unsigned long long>(image) * 8 * kFramesPerSecond);
   BITMAPINFOHEADER& bih = vih->bmiHeader;
   bih.biSize = sizeof(BITMAPINFOHEADER);
   bih.biWidth = f.width;
@@ -88,22 +88,6 @@ AM_MEDIA_TYPE* NewMediaType(const FrameFormat& f) {
     return nullptr;
   }
   return mt;
-}
-
-void FreeMediaType(AM_MEDIA_TYPE& mt) {
-  if (mt.cbFormat != 0 || mt.pbFormat != nullptr) CoTaskMemFree(mt.pbFormat);
-  mt.cbFormat = 0;
-  mt.pbFormat = nullptr;
-  if (mt.pUnk != nullptr) {
-    mt.pUnk->Release();
-    mt.pUnk = nullptr;
-  }
-}
-
-void DeleteMediaType(AM_MEDIA_TYPE* mt) {
-  if (mt == nullptr) return;
-  FreeMediaType(*mt);
-  CoTaskMemFree(mt);
 }
 
 HRESULT CopyMediaType(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src) {
@@ -161,9 +145,8 @@ void FillStreamCaps(const FrameFormat& f, VIDEO_STREAM_CONFIG_CAPS* caps) {
   caps->MinOutputSize = caps->MaxOutputSize = caps->InputSize;
   caps->OutputGranularityX = caps->OutputGranularityY = 1;
   caps->MinFrameInterval = caps->MaxFrameInterval = kFrameInterval;
-  const LONG bits = static_cast<LONG>(static_cast<long long>(FrameCapacity(f)) * 8 * 30 > 0x7fffffff
-                                          ? 0x7fffffff
-                                          : static_cast<long long>(FrameCapacity(f)) * 8 * 30);
+  const long long bitsPerSecond = static_cast<long long>(FrameCapacity(f)) * 8 * kFramesPerSecond;
+  const LONG bits = static_cast<LONG>(bitsPerSecond > 0x7fffffff ? 0x7fffffff : bitsPerSecond);
   caps->MinBitsPerSecond = caps->MaxBitsPerSecond = bits;
 }
 

@@ -8,7 +8,10 @@
 
 namespace qvvcam {
 
-constexpr REFERENCE_TIME kFrameInterval = 333333;  // 30 frames per second
+// Every format runs at 30 frames per second; times are in 100 ns units.
+constexpr int kFramesPerSecond = 30;
+constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
+constexpr REFERENCE_TIME kFrameInterval = kUnitsPerSecond / kFramesPerSecond;  // 333333
 constexpr int kFormatCount = 16;
 
 // The capabilities in GetStreamCaps order: RGB24, YUY2, UYVY, MJPG, each at 320x240,
@@ -22,10 +25,9 @@ const GUID& SubtypeOf(PixelFormat pixel);
 
 // Fills a media type (format block in task memory) for a table format.
 HRESULT FillMediaType(const FrameFormat& format, AM_MEDIA_TYPE* mt);
-// A media type and its record both in task memory, as GetFormat/GetStreamCaps hand out.
+// A media type and its record both in task memory, as GetFormat/GetStreamCaps hand out
+// (the receiver frees both, e.g. with a MediaTypeHolder).
 AM_MEDIA_TYPE* NewMediaType(const FrameFormat& format);
-void FreeMediaType(AM_MEDIA_TYPE& mt);    // frees the format block and pUnk
-void DeleteMediaType(AM_MEDIA_TYPE* mt);  // and the record
 HRESULT CopyMediaType(AM_MEDIA_TYPE* dst, const AM_MEDIA_TYPE* src);
 
 // The table format that a complete media type describes (video, a known subtype,

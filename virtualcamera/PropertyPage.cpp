@@ -1,5 +1,7 @@
 #include "PropertyPages.h"
 
+#include "TaskMemory.h"
+
 namespace qvvcam {
 namespace {
 
@@ -50,7 +52,7 @@ void PropertyPage::SetDirty(bool dirty) {
 
 STDMETHODIMP PropertyPage::SetPageSite(IPropertyPageSite* site) {
   if (site != nullptr && m_site) return E_UNEXPECTED;
-  m_site.Reset(site);
+  m_site.CopyFrom(site);
   return S_OK;
 }
 

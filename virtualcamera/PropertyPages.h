@@ -47,7 +47,7 @@ class PropertyPage : public ComObject<IPropertyPage> {
   const wchar_t* m_title;
   HWND m_window = nullptr;
   bool m_dirty = false;
-  Ref<IPropertyPageSite> m_site;
+  ComHolder<IPropertyPageSite> m_site;
 };
 
 // Pattern of the picture (moving or still box), applied as soon as it is chosen.
@@ -63,7 +63,7 @@ class DevicePage final : public PropertyPage {
   HRESULT ApplyChanges() override;
 
  private:
-  Ref<IQvCameraSettings> m_settings;
+  ComHolder<IQvCameraSettings> m_settings;
 };
 
 // One entry per GetStreamCaps index; choosing one calls SetFormat at once (the frame
@@ -81,7 +81,7 @@ class FormatPage final : public PropertyPage {
 
  private:
   HRESULT SetChosenFormat();
-  Ref<IAMStreamConfig> m_config;
+  ComHolder<IAMStreamConfig> m_config;
 };
 
 }  // namespace qvvcam

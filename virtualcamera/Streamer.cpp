@@ -1,5 +1,8 @@
 #include "Streamer.h"
 
+#include "ComHolder.h"
+#include "MediaFormats.h"
+
 namespace qvvcam {
 namespace {
 
@@ -8,8 +11,6 @@ LONGLONG Now() {
   QueryPerformanceCounter(&t);
   return t.QuadPart;
 }
-
-constexpr REFERENCE_TIME kInterval = 333333;
 
 }  // namespace
 
@@ -59,7 +60,7 @@ StreamStatistics Streamer::Statistics() const {
 }
 
 void Streamer::Loop() {
-  const LONGLONG period = m_frequency.QuadPart / 30;
+  const LONGLONG period = m_frequency.QuadPart / kFramesPerSecond;
   uint32_t generation = 0;
   LONGLONG due = 0;
   bool halted = false;  // the downstream pin refused a sample: wait for the next run
@@ -102,28 +103,25 @@ void Streamer::Loop() {
 }
 
 bool Streamer::Deliver(uint32_t sequence, bool first) {
-  IMediaSample* sample = nullptr;
-  if (FAILED(m_allocator->GetBuffer(&sample, nullptr, nullptr, 0)) || sample == nullptr) return false;
+  ComHolder<IMediaSample> sample;
+  if (FAILED(m_allocator->GetBuffer(sample.Out(), nullptr, nullptr, 0)) || !sample) return false;
   const LONGLONG acquired = Now();
   BYTE* data = nullptr;
   size_t length = 0;
   if (SUCCEEDED(sample->GetPointer(&data)) && data != nullptr)
     length = m_picture->Generate(sequence, data, static_cast<size_t>(sample->GetSize()), m_still && *m_still);
-  if (length == 0) {
-    sample->Release();
-    return false;
-  }
+  if (length == 0) return false;
   REFERENCE_TIME start = 0;
   IReferenceClock* clock = m_clock;
   if (clock != nullptr && SUCCEEDED(clock->GetTime(&start))) {
     start -= m_start;
   } else {
-    start = (acquired - m_runStartTicks) * 10000000 / m_frequency.QuadPart;
+    start = (acquired - m_runStartTicks) * kUnitsPerSecond / m_frequency.QuadPart;
   }
   // Stream time of the capture. The graph starts the clock's stream time a little after
   // Run (Wine: about 200 ms), and a camera captures from Run on: the first frames carry
   // negative times, which renderers treat as late and pass on at once.
-  REFERENCE_TIME stop = start + kInterval;
+  REFERENCE_TIME stop = start + kFrameInterval;
   LONGLONG mediaStart = sequence, mediaStop = static_cast<LONGLONG>(sequence) + 1;
   sample->SetTime(&start, &stop);
   sample->SetMediaTime(&mediaStart, &mediaStop);
@@ -133,9 +131,7 @@ bool Streamer::Deliver(uint32_t sequence, bool first) {
   sample->SetPreroll(FALSE);
   m_workTicks += static_cast<uint64_t>(Now() - acquired);
   m_frames = sequence + 1;
-  const HRESULT hr = m_input->Receive(sample);
-  sample->Release();
-  return hr == S_OK;
+  return m_input->Receive(sample) == S_OK;
 }
 
 }  // namespace qvvcam

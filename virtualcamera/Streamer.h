@@ -53,7 +53,8 @@ class Streamer {
   std::atomic<uint32_t> m_frames{0};
   std::atomic<uint64_t> m_workTicks{0};
   LARGE_INTEGER m_frequency{};
-  // Written by Run before m_deliver is set, read by the thread after it sees it.
+  // Written by Run before m_deliver is set, read by the thread after it sees it. Not
+  // counted: the pin holds them until Quit has returned.
   IMemAllocator* m_allocator = nullptr;
   IMemInputPin* m_input = nullptr;
   const TestPicture* m_picture = nullptr;

@@ -37,9 +37,9 @@ struct GraphRun {
 
 GraphRun RunGraph(const qvvcam::FrameFormat& format, DWORD ms) {
   GraphRun run;
-  Ptr<IBaseFilter> filter;
+  ComHolder<IBaseFilter> filter;
   if (BindVideoInput(0, filter.Out()) != S_OK || SetPinFormat(filter.Get(), format) != S_OK) return run;
-  Ptr<IQvCameraSettings> settings;
+  ComHolder<IQvCameraSettings> settings;
   if (FAILED(filter->QueryInterface(qvvcam::IID_IQvCameraSettings, settings.OutVoid()))) return run;
   CaptureGraph graph;
   if (graph.AddSource(filter.Get()) != S_OK || graph.AddGrabber(Subtype(format.pixel), nullptr) != S_OK ||

@@ -1,18 +1,20 @@
 #include "GraphFaults.h"
 
 #include <atomic>
+#include <utility>
 
+#include "ComHolder.h"
 #include "DirectShowIds.h"
 
 namespace qvtest {
 
 struct GraphFaults::State {
   GraphFaultPlan plan;
-  IClassFactory* realGraphFactory = nullptr;
-  IClassFactory* realBuilderFactory = nullptr;
-  IClassFactory* realGrabberFactory = nullptr;
-  IFilterGraph* lastGraph = nullptr;  // one reference held
-  ISampleGrabberCB* callback = nullptr;
+  ComHolder<IClassFactory> realGraphFactory;
+  ComHolder<IClassFactory> realBuilderFactory;
+  ComHolder<IClassFactory> realGrabberFactory;
+  ComHolder<IFilterGraph> lastGraph;
+  ISampleGrabberCB* callback = nullptr;  // not counted: the library's static object
   int callbackMode = -1;
   std::vector<std::string> calls;
 };
@@ -28,12 +30,11 @@ std::string Narrow(const wchar_t* text) {
 // A wrapper forwarding every IGraphBuilder call to the real graph, with chosen refusals.
 class GraphStandIn final : public IGraphBuilder {
  public:
-  GraphStandIn(IGraphBuilder* inner, GraphFaults::State* state) : m_inner(inner), m_state(state) {}
-  ~GraphStandIn() { m_inner->Release(); }
+  GraphStandIn(ComHolder<IGraphBuilder> inner, GraphFaults::State* state) : m_inner(std::move(inner)), m_state(state) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IGraphBuilder || iid == IID_IFilterGraph) {
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IGraphBuilder) || IsEqualGUID(iid, IID_IFilterGraph)) {
       *out = static_cast<IGraphBuilder*>(this);
       AddRef();
       return S_OK;
@@ -81,19 +82,19 @@ class GraphStandIn final : public IGraphBuilder {
 
  private:
   std::atomic<ULONG> m_refs{1};
-  IGraphBuilder* m_inner;
+  ComHolder<IGraphBuilder> m_inner;
   GraphFaults::State* m_state;
 };
 
 // A wrapper of the real sample grabber; its filter interface is the real one.
 class GrabberStandIn final : public ISampleGrabber {
  public:
-  GrabberStandIn(ISampleGrabber* inner, GraphFaults::State* state) : m_inner(inner), m_state(state) {}
-  ~GrabberStandIn() { m_inner->Release(); }
+  GrabberStandIn(ComHolder<ISampleGrabber> inner, GraphFaults::State* state)
+      : m_inner(std::move(inner)), m_state(state) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_ISampleGrabber) {
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_ISampleGrabber)) {
       *out = static_cast<ISampleGrabber*>(this);
       AddRef();
       return S_OK;
@@ -135,7 +136,7 @@ class GrabberStandIn final : public ISampleGrabber {
 
  private:
   std::atomic<ULONG> m_refs{1};
-  ISampleGrabber* m_inner;
+  ComHolder<ISampleGrabber> m_inner;
   GraphFaults::State* m_state;
 };
 
@@ -146,7 +147,7 @@ class FactoryStandIn final : public IClassFactory {
   FactoryStandIn(Kind kind, GraphFaults::State* state) : m_kind(kind), m_state(state) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IClassFactory)) {
       *out = static_cast<IClassFactory*>(this);
       AddRef();
       return S_OK;
@@ -172,23 +173,21 @@ class FactoryStandIn final : public IClassFactory {
         return m_state->realBuilderFactory->CreateInstance(outer, iid, out);
       case Kind::Graph: {
         if (plan.failGraphCreation) return E_OUTOFMEMORY;
-        IGraphBuilder* real = nullptr;
-        HRESULT hr = m_state->realGraphFactory->CreateInstance(nullptr, IID_IGraphBuilder, reinterpret_cast<void**>(&real));
+        ComHolder<IGraphBuilder> real;
+        HRESULT hr = m_state->realGraphFactory->CreateInstance(nullptr, IID_IGraphBuilder, real.OutVoid());
         if (FAILED(hr)) return hr;
-        if (m_state->lastGraph != nullptr) m_state->lastGraph->Release();
-        real->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(&m_state->lastGraph));
-        auto* standIn = new GraphStandIn(real, m_state);
+        real->QueryInterface(IID_IFilterGraph, m_state->lastGraph.OutVoid());
+        auto* standIn = new GraphStandIn(std::move(real), m_state);
         hr = standIn->QueryInterface(iid, out);
         standIn->Release();
         return hr;
       }
       case Kind::Grabber: {
         if (plan.failGrabberCreation) return E_OUTOFMEMORY;
-        ISampleGrabber* real = nullptr;
-        HRESULT hr =
-            m_state->realGrabberFactory->CreateInstance(nullptr, IID_ISampleGrabber, reinterpret_cast<void**>(&real));
+        ComHolder<ISampleGrabber> real;
+        HRESULT hr = m_state->realGrabberFactory->CreateInstance(nullptr, IID_ISampleGrabber, real.OutVoid());
         if (FAILED(hr)) return hr;
-        auto* standIn = new GrabberStandIn(real, m_state);
+        auto* standIn = new GrabberStandIn(std::move(real), m_state);
         hr = standIn->QueryInterface(iid, out);
         standIn->Release();
         return hr;
@@ -205,15 +204,15 @@ class FactoryStandIn final : public IClassFactory {
 
 }  // namespace
 
-GraphFaults::GraphFaults(const GraphFaultPlan& plan) : m_state(new State) {
+GraphFaults::GraphFaults(const GraphFaultPlan& plan) : m_state(std::make_unique<State>()) {
   m_state->plan = plan;
   // Take the real factories first: once ours are registered, creation would find ours.
   CoGetClassObject(CLSID_FilterGraph, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                   reinterpret_cast<void**>(&m_state->realGraphFactory));
+                   m_state->realGraphFactory.OutVoid());
   CoGetClassObject(CLSID_CaptureGraphBuilder2, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                   reinterpret_cast<void**>(&m_state->realBuilderFactory));
+                   m_state->realBuilderFactory.OutVoid());
   CoGetClassObject(qv::CLSID_SampleGrabber, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                   reinterpret_cast<void**>(&m_state->realGrabberFactory));
+                   m_state->realGrabberFactory.OutVoid());
   const struct {
     const CLSID* clsid;
     Kind kind;
@@ -221,7 +220,7 @@ GraphFaults::GraphFaults(const GraphFaultPlan& plan) : m_state(new State) {
                 {&CLSID_CaptureGraphBuilder2, Kind::Builder},
                 {&qv::CLSID_SampleGrabber, Kind::Grabber}};
   for (int i = 0; i < 3; ++i) {
-    auto* factory = new FactoryStandIn(stands[i].kind, m_state);
+    auto* factory = new FactoryStandIn(stands[i].kind, m_state.get());
     CoRegisterClassObject(*stands[i].clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &m_cookies[i]);
     factory->Release();
   }
@@ -231,11 +230,6 @@ GraphFaults::~GraphFaults() {
   for (DWORD cookie : m_cookies) {
     if (cookie != 0) CoRevokeClassObject(cookie);
   }
-  if (m_state->lastGraph != nullptr) m_state->lastGraph->Release();
-  for (IClassFactory* f : {m_state->realGraphFactory, m_state->realBuilderFactory, m_state->realGrabberFactory}) {
-    if (f != nullptr) f->Release();
-  }
-  delete m_state;
 }
 
 IFilterGraph* GraphFaults::LastGraph() const { return m_state->lastGraph; }
@@ -246,18 +240,17 @@ std::vector<std::string> GraphFaults::Calls() const { return m_state->calls; }
 std::vector<std::wstring> GraphFaults::FilterNames() const {
   std::vector<std::wstring> names;
   if (m_state->lastGraph == nullptr) return names;
-  IEnumFilters* filters = nullptr;
-  if (FAILED(m_state->lastGraph->EnumFilters(&filters)) || filters == nullptr) return names;
-  IBaseFilter* filter = nullptr;
-  while (filters->Next(1, &filter, nullptr) == S_OK) {
+  ComHolder<IEnumFilters> filters;
+  if (FAILED(m_state->lastGraph->EnumFilters(filters.Out())) || !filters) return names;
+  ComHolder<IBaseFilter> filter;
+  while (filters->Next(1, filter.Out(), nullptr) == S_OK) {
     FILTER_INFO info = {};
     if (SUCCEEDED(filter->QueryFilterInfo(&info))) {
       names.push_back(info.achName);
-      if (info.pGraph != nullptr) info.pGraph->Release();
+      ComHolder<IFilterGraph> infoGraph;
+      infoGraph.Attach(info.pGraph);
     }
-    filter->Release();
   }
-  filters->Release();
   return names;
 }
 

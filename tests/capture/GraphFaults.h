@@ -8,6 +8,7 @@
 #include <dshow.h>
 #include <qedit.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,7 @@ class GraphFaults {
   struct State;
 
  private:
-  State* m_state;
+  std::unique_ptr<State> m_state;
   DWORD m_cookies[3] = {0, 0, 0};
 };
 

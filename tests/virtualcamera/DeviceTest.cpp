@@ -94,7 +94,7 @@ TEST(VcamDeviceRegistry, Regsvr32RegistersTheDefaultDeviceAndRemovesIt) {
   ASSERT_EQ(RunRegsvr32(L"/s \"" + DllPath() + L"\""), 0u);
   const int index = FindDevice(L"QV Virtual Camera");
   ASSERT_GE(index, 0) << Describe(EnumerateVideoInputs());
-  Ptr<IBaseFilter> filter;
+  ComHolder<IBaseFilter> filter;
   EXPECT_EQ(BindVideoInput(static_cast<size_t>(index), filter.Out()), S_OK);
   EXPECT_TRUE(filter);
   filter.Reset();
@@ -106,16 +106,16 @@ TEST(VcamDeviceRegistry, Regsvr32RegistersTheDefaultDeviceAndRemovesIt) {
 class VcamVariantTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_devices.Ok()) << m_devices.Error(); }
-  Ptr<IBaseFilter> Bind(size_t position) {
-    Ptr<IBaseFilter> filter;
+  ComHolder<IBaseFilter> Bind(size_t position) {
+    ComHolder<IBaseFilter> filter;
     const HRESULT hr = BindVideoInput(position, filter.Out());
     EXPECT_EQ(hr, S_OK) << "binding position " << position;
     return filter;
   }
   static HRESULT PinInterface(IBaseFilter* filter, REFIID iid) {
-    Ptr<IPin> pin;
+    ComHolder<IPin> pin;
     if (FirstPin(filter, pin.Out()) != S_OK) return E_FAIL;
-    Ptr<IUnknown> found;
+    ComHolder<IUnknown> found;
     return pin->QueryInterface(iid, found.OutVoid());
   }
 
@@ -143,13 +143,13 @@ class VcamVariantTest : public ::testing::Test {
 };
 
 TEST_F(VcamVariantTest, NormalDeviceOffersEverything) {
-  Ptr<IBaseFilter> filter = Bind(0);
+  ComHolder<IBaseFilter> filter = Bind(0);
   ASSERT_TRUE(filter);
-  Ptr<ISpecifyPropertyPages> pages;
+  ComHolder<ISpecifyPropertyPages> pages;
   EXPECT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()), S_OK);
   EXPECT_EQ(PinInterface(filter.Get(), IID_IAMStreamConfig), S_OK);
   EXPECT_EQ(PinInterface(filter.Get(), IID_ISpecifyPropertyPages), S_OK);
-  Ptr<IQvCameraSettings> settings;
+  ComHolder<IQvCameraSettings> settings;
   ASSERT_EQ(filter->QueryInterface(qvvcam::IID_IQvCameraSettings, settings.OutVoid()), S_OK);
   LPWSTR name = nullptr;
   ASSERT_EQ(settings->GetDeviceName(&name), S_OK);
@@ -158,7 +158,7 @@ TEST_F(VcamVariantTest, NormalDeviceOffersEverything) {
 }
 
 TEST_F(VcamVariantTest, UnpluggedDeviceStopsAfterItsFrames) {
-  Ptr<IBaseFilter> filter = Bind(1);
+  ComHolder<IBaseFilter> filter = Bind(1);
   ASSERT_TRUE(filter);
   const qvvcam::FrameFormat format{qvvcam::PixelFormat::Rgb24, 640, 480};
   FrameRecorder recorder(format);
@@ -183,13 +183,13 @@ TEST_F(VcamVariantTest, UnpluggedDeviceStopsAfterItsFrames) {
 }
 
 TEST_F(VcamVariantTest, DeviceWithoutStreamConfig) {
-  Ptr<IBaseFilter> filter = Bind(2);
+  ComHolder<IBaseFilter> filter = Bind(2);
   ASSERT_TRUE(filter);
   EXPECT_EQ(PinInterface(filter.Get(), IID_IAMStreamConfig), E_NOINTERFACE);
   CaptureGraph graph;
   ASSERT_EQ(graph.AddSource(filter.Get()), S_OK);
   for (const GUID* major : {&MEDIATYPE_Interleaved, &MEDIATYPE_Video}) {
-    Ptr<IAMStreamConfig> config;
+    ComHolder<IAMStreamConfig> config;
     const HRESULT hr = graph.Builder()->FindInterface(&PIN_CATEGORY_CAPTURE, major, filter.Get(), IID_IAMStreamConfig,
                                                       config.OutVoid());
     EXPECT_LT(hr, 0) << Hex(hr);
@@ -207,15 +207,15 @@ TEST_F(VcamVariantTest, DeviceWithoutStreamConfig) {
 }
 
 TEST_F(VcamVariantTest, DeviceWithoutPropertyPages) {
-  Ptr<IBaseFilter> filter = Bind(3);
+  ComHolder<IBaseFilter> filter = Bind(3);
   ASSERT_TRUE(filter);
-  Ptr<ISpecifyPropertyPages> pages;
+  ComHolder<ISpecifyPropertyPages> pages;
   EXPECT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()), E_NOINTERFACE);
   EXPECT_EQ(PinInterface(filter.Get(), IID_ISpecifyPropertyPages), E_NOINTERFACE);
   // The object a host gets for the stream configuration has none either.
   CaptureGraph graph;
   ASSERT_EQ(graph.AddSource(filter.Get()), S_OK);
-  Ptr<IAMStreamConfig> config;
+  ComHolder<IAMStreamConfig> config;
   ASSERT_EQ(graph.Builder()->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, filter.Get(), IID_IAMStreamConfig,
                                            config.OutVoid()),
             S_OK);
@@ -227,7 +227,7 @@ TEST_F(VcamVariantTest, BrokenDeviceIsListedButFailsToBind) {
   ASSERT_EQ(listed.size(), 5u);
   EXPECT_TRUE(listed[4].readable);
   EXPECT_EQ(listed[4].name, L"Broken");
-  Ptr<IBaseFilter> filter;
+  ComHolder<IBaseFilter> filter;
   EXPECT_EQ(BindVideoInput(4, filter.Out()), qvvcam::kBrokenDeviceResult);
   EXPECT_FALSE(filter);
 }

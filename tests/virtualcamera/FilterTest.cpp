@@ -21,25 +21,23 @@ class VcamFilterTest : public ::testing::Test {
   }
   // The pin's current format as (subtype, width, height).
   void ExpectFormat(const GUID& subtype, long width, long height) {
-    AM_MEDIA_TYPE* mt = nullptr;
-    ASSERT_EQ(m_config->GetFormat(&mt), S_OK);
+    MediaTypeHolder mt;
+    ASSERT_EQ(m_config->GetFormat(mt.TaskOut()), S_OK);
     long w = 0, h = 0;
     EXPECT_TRUE(IsEqualGUID(mt->subtype, subtype));
     EXPECT_TRUE(VideoSize(*mt, &w, &h));
     EXPECT_EQ(w, width);
     EXPECT_EQ(h, height);
-    FreeMediaType(*mt);
-    CoTaskMemFree(mt);
   }
 
   ComApartment m_com;
-  Ptr<IBaseFilter> m_filter;
-  Ptr<IPin> m_pin;
-  Ptr<IAMStreamConfig> m_config;
+  ComHolder<IBaseFilter> m_filter;
+  ComHolder<IPin> m_pin;
+  ComHolder<IAMStreamConfig> m_config;
 };
 
 TEST_F(VcamFilterTest, PinIsAnOutputInTheCaptureCategory) {
-  Ptr<IKsPropertySet> props;
+  ComHolder<IKsPropertySet> props;
   ASSERT_EQ(m_pin->QueryInterface(IID_IKsPropertySet, props.OutVoid()), S_OK);
   GUID category{};
   DWORD returned = 0;
@@ -63,18 +61,16 @@ TEST_F(VcamFilterTest, PinIsAnOutputInTheCaptureCategory) {
   EXPECT_EQ(direction, PINDIR_OUTPUT);
   LPWSTR id = nullptr;
   ASSERT_EQ(m_pin->QueryId(&id), S_OK);
-  Ptr<IPin> found;
+  ComHolder<IPin> found;
   EXPECT_EQ(m_filter->FindPin(id, found.Out()), S_OK);
   EXPECT_EQ(found.Get(), m_pin.Get());
   CoTaskMemFree(id);
   EXPECT_EQ(m_filter->FindPin(L"Preview", found.Out()), VFW_E_NOT_FOUND);
 
   // An output pin never receives a connection and has no stream control of its own.
-  AM_MEDIA_TYPE* mt = nullptr;
-  ASSERT_EQ(m_config->GetFormat(&mt), S_OK);
-  EXPECT_LT(m_pin->ReceiveConnection(m_pin.Get(), mt), 0);
-  FreeMediaType(*mt);
-  CoTaskMemFree(mt);
+  MediaTypeHolder mt;
+  ASSERT_EQ(m_config->GetFormat(mt.TaskOut()), S_OK);
+  EXPECT_LT(m_pin->ReceiveConnection(m_pin.Get(), mt.Get()), 0);
   EXPECT_EQ(m_pin->QueryInternalConnections(nullptr, nullptr), E_NOTIMPL);
   EXPECT_EQ(m_pin->EndOfStream(), E_UNEXPECTED);
   EXPECT_EQ(m_pin->Connect(nullptr, nullptr), E_POINTER);
@@ -85,11 +81,11 @@ TEST_F(VcamFilterTest, PinIsAnOutputInTheCaptureCategory) {
 }
 
 TEST_F(VcamFilterTest, OffersEveryFormatWithRgb24First) {
-  Ptr<IEnumMediaTypes> types;
+  ComHolder<IEnumMediaTypes> types;
   ASSERT_EQ(m_pin->EnumMediaTypes(types.Out()), S_OK);
   std::vector<std::string> offered;
-  AM_MEDIA_TYPE* mt = nullptr;
-  while (types->Next(1, &mt, nullptr) == S_OK) {
+  MediaTypeHolder mt;
+  while (types->Next(1, mt.TaskOut(), nullptr) == S_OK) {
     long w = 0, h = 0;
     ASSERT_TRUE(VideoSize(*mt, &w, &h)) << "VIDEOINFOHEADER format block";
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
@@ -111,9 +107,7 @@ TEST_F(VcamFilterTest, OffersEveryFormatWithRgb24First) {
       EXPECT_EQ(vih->bmiHeader.biCompression, static_cast<DWORD>(MAKEFOURCC('M', 'J', 'P', 'G')));
     }
     offered.push_back(std::string(name) + " " + std::to_string(w) + "x" + std::to_string(h));
-    EXPECT_EQ(m_pin->QueryAccept(mt), S_OK) << offered.back();
-    FreeMediaType(*mt);
-    CoTaskMemFree(mt);
+    EXPECT_EQ(m_pin->QueryAccept(mt.Get()), S_OK) << offered.back();
   }
   const std::vector<std::string> expected = {
       "RGB24 640x480",  "RGB24 320x240", "RGB24 1280x720", "RGB24 1920x1080", "YUY2 320x240", "YUY2 640x480",
@@ -128,17 +122,15 @@ TEST_F(VcamFilterTest, StreamCapsMatchTheirTypes) {
   EXPECT_EQ(count, 16);
   EXPECT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
   for (int i = 0; i < count; ++i) {
-    AM_MEDIA_TYPE* mt = nullptr;
+    MediaTypeHolder mt;
     VIDEO_STREAM_CONFIG_CAPS caps{};
-    ASSERT_EQ(m_config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)), S_OK) << i;
+    ASSERT_EQ(m_config->GetStreamCaps(i, mt.TaskOut(), reinterpret_cast<BYTE*>(&caps)), S_OK) << i;
     long w = 0, h = 0;
     ASSERT_TRUE(VideoSize(*mt, &w, &h));
     EXPECT_TRUE(IsEqualGUID(caps.guid, FORMAT_VideoInfo));
     EXPECT_EQ(caps.MaxOutputSize.cx, w);
     EXPECT_EQ(caps.MaxOutputSize.cy, h);
     EXPECT_EQ(caps.MinFrameInterval, 333333);
-    FreeMediaType(*mt);
-    CoTaskMemFree(mt);
   }
   AM_MEDIA_TYPE* mt = nullptr;
   VIDEO_STREAM_CONFIG_CAPS caps{};
@@ -153,22 +145,19 @@ TEST_F(VcamFilterTest, SetFormatNarrowsWhatThePinOffers) {
   ExpectFormat(MEDIASUBTYPE_RGB24, 640, 480);
   ASSERT_EQ(SetPinFormat(m_filter.Get(), {qvvcam::PixelFormat::Uyvy, 1280, 720}), S_OK);
   ExpectFormat(MEDIASUBTYPE_UYVY, 1280, 720);
-  Ptr<IEnumMediaTypes> types;
+  ComHolder<IEnumMediaTypes> types;
   ASSERT_EQ(m_pin->EnumMediaTypes(types.Out()), S_OK);
   AM_MEDIA_TYPE* mts[4] = {};
   ULONG fetched = 0;
   EXPECT_EQ(types->Next(4, mts, &fetched), S_FALSE);
+  MediaTypeHolder fetchedType(mts[0]);
   ASSERT_EQ(fetched, 1u);
   EXPECT_TRUE(IsEqualGUID(mts[0]->subtype, MEDIASUBTYPE_UYVY));
   EXPECT_EQ(m_pin->QueryAccept(mts[0]), S_OK);
-  FreeMediaType(*mts[0]);
-  CoTaskMemFree(mts[0]);
-  AM_MEDIA_TYPE* other = nullptr;
+  MediaTypeHolder other;
   VIDEO_STREAM_CONFIG_CAPS caps;
-  ASSERT_EQ(m_config->GetStreamCaps(0, &other, reinterpret_cast<BYTE*>(&caps)), S_OK);
-  EXPECT_EQ(m_pin->QueryAccept(other), S_FALSE) << "after SetFormat only that format is accepted";
-  FreeMediaType(*other);
-  CoTaskMemFree(other);
+  ASSERT_EQ(m_config->GetStreamCaps(0, other.TaskOut(), reinterpret_cast<BYTE*>(&caps)), S_OK);
+  EXPECT_EQ(m_pin->QueryAccept(other.Get()), S_FALSE) << "after SetFormat only that format is accepted";
 }
 
 // Types SetFormat must refuse, each a small edit of a valid one.
@@ -229,15 +218,15 @@ TEST_F(VcamFilterTest, FilterStatesAndIdentity) {
   EXPECT_EQ(state, State_Stopped);
   EXPECT_EQ(m_filter->GetState(0, nullptr), E_POINTER);
 
-  Ptr<IAMFilterMiscFlags> flags;
+  ComHolder<IAMFilterMiscFlags> flags;
   ASSERT_EQ(m_filter->QueryInterface(IID_IAMFilterMiscFlags, flags.OutVoid()), S_OK);
   EXPECT_EQ(flags->GetMiscFlags(), static_cast<ULONG>(AM_FILTER_MISC_FLAGS_IS_SOURCE));
   CLSID clsid{};
   EXPECT_EQ(m_filter->GetClassID(&clsid), S_OK);
-  EXPECT_TRUE(IsEqualCLSID(clsid, qvvcam::CLSID_QvVirtualCamera));
-  Ptr<IPin> asPin;
+  EXPECT_TRUE(IsEqualGUID(clsid, qvvcam::CLSID_QvVirtualCamera));
+  ComHolder<IPin> asPin;
   EXPECT_EQ(m_filter->QueryInterface(IID_IPin, asPin.OutVoid()), E_NOINTERFACE);
-  Ptr<IAMStreamConfig> filterConfig;
+  ComHolder<IAMStreamConfig> filterConfig;
   EXPECT_EQ(m_filter->QueryInterface(IID_IAMStreamConfig, filterConfig.OutVoid()), E_NOINTERFACE)
       << "the stream configuration lives on the pin";
 
@@ -251,7 +240,7 @@ TEST_F(VcamFilterTest, FilterStatesAndIdentity) {
   EXPECT_STREQ(vendor, L"QV Virtual Camera");
   CoTaskMemFree(vendor);
 
-  Ptr<IReferenceClock> clock, got;
+  ComHolder<IReferenceClock> clock, got;
   ASSERT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock, clock.OutVoid()), S_OK);
   EXPECT_EQ(m_filter->SetSyncSource(clock.Get()), S_OK);
   EXPECT_EQ(m_filter->GetSyncSource(got.Out()), S_OK);
@@ -267,7 +256,7 @@ TEST_F(VcamFilterTest, ConnectedPinRefusesChangesWhileRunning) {
   FrameRecorder recorder({qvvcam::PixelFormat::Rgb24, 640, 480});
   ASSERT_EQ(graph.AddGrabber(MEDIASUBTYPE_RGB24, &recorder), S_OK);
   ASSERT_TRUE(SUCCEEDED(graph.RenderToNull()));
-  Ptr<IPin> peer;
+  ComHolder<IPin> peer;
   ASSERT_EQ(m_pin->ConnectedTo(peer.Out()), S_OK);
   EXPECT_EQ(m_pin->Connect(peer.Get(), nullptr), VFW_E_ALREADY_CONNECTED);
   ASSERT_TRUE(SUCCEEDED(graph.Run()));
@@ -281,18 +270,17 @@ TEST_F(VcamFilterTest, ConnectedPinRefusesChangesWhileRunning) {
   // Stopped and connected: SetFormat reconnects through the graph, or fails and keeps
   // reporting the old format; never a half-changed pin.
   const HRESULT hr = SetPinFormat(m_filter.Get(), {qvvcam::PixelFormat::Rgb24, 320, 240});
-  AM_MEDIA_TYPE mt{};
-  const HRESULT connected = m_pin->ConnectionMediaType(&mt);
+  MediaTypeHolder mt;
+  const HRESULT connected = m_pin->ConnectionMediaType(mt.Get());
   long w = 0, h = 0;
   if (SUCCEEDED(hr)) {
     ASSERT_EQ(connected, S_OK);
-    EXPECT_TRUE(VideoSize(mt, &w, &h) && w == 320 && h == 240) << "reconnected with the new format";
+    EXPECT_TRUE(VideoSize(*mt, &w, &h) && w == 320 && h == 240) << "reconnected with the new format";
     ExpectFormat(MEDIASUBTYPE_RGB24, 320, 240);
   } else {
     ExpectFormat(MEDIASUBTYPE_RGB24, 640, 480);
     printf("SetFormat on a connected pin: %s\n", Hex(hr).c_str());
   }
-  FreeMediaType(mt);
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ class VcamGraphTest : public ::testing::Test {
 
   vcamtest::ComApartment m_com;
   qvtest::VirtualCameraDevices m_devices{{qvtest::VirtualDevice::Named(L"QV Graph Camera")}};
-  Ptr<IBaseFilter> m_source;
+  ComHolder<IBaseFilter> m_source;
 };
 
 struct SizeCase {
@@ -87,19 +87,19 @@ TEST_P(VcamGraphSizeTest, Rgb24ThroughDefaultRendererAtThirtyFps) {
     ASSERT_EQ(graph.AddGrabber(MEDIASUBTYPE_RGB24, &recorder), S_OK);
     const HRESULT rendered = graph.RenderDefault();
     ASSERT_TRUE(SUCCEEDED(rendered)) << Hex(rendered);
-    AM_MEDIA_TYPE mt{};
-    ASSERT_EQ(graph.GrabberType(&mt), S_OK);
+    MediaTypeHolder mt;
+    ASSERT_EQ(graph.GrabberType(mt.Get()), S_OK);
     long w = 0, h = 0;
-    EXPECT_TRUE(IsEqualGUID(mt.subtype, MEDIASUBTYPE_RGB24));
-    EXPECT_TRUE(VideoSize(mt, &w, &h));
+    EXPECT_TRUE(IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24));
+    EXPECT_TRUE(VideoSize(*mt, &w, &h));
     EXPECT_EQ(w, format.width);
     EXPECT_EQ(h, format.height);
-    FreeMediaType(mt);
+    mt.Reset();
     ExpectSteadyStream(recorder, graph, "RGB24", false);
     graph.TearDown();
   }
   // Torn down: the pin is free again.
-  Ptr<IPin> pin, peer;
+  ComHolder<IPin> pin, peer;
   ASSERT_EQ(FirstPin(m_source.Get(), pin.Out()), S_OK);
   EXPECT_EQ(pin->ConnectedTo(peer.Out()), VFW_E_NOT_CONNECTED);
 }
@@ -131,10 +131,10 @@ TEST_P(VcamFormatTest, DeliversTheDocumentedPictureThroughNullRenderer) {
   ASSERT_EQ(graph.AddGrabber(Subtype(format.pixel), &recorder), S_OK);
   const HRESULT rendered = graph.RenderToNull();
   ASSERT_TRUE(SUCCEEDED(rendered)) << name << " " << Hex(rendered);
-  AM_MEDIA_TYPE mt{};
-  ASSERT_EQ(graph.GrabberType(&mt), S_OK);
-  EXPECT_TRUE(IsEqualGUID(mt.subtype, Subtype(format.pixel))) << name;
-  FreeMediaType(mt);
+  MediaTypeHolder mt;
+  ASSERT_EQ(graph.GrabberType(mt.Get()), S_OK);
+  EXPECT_TRUE(IsEqualGUID(mt->subtype, Subtype(format.pixel))) << name;
+  mt.Reset();
   ExpectSteadyStream(recorder, graph, name, true, 1000);
   graph.TearDown();
 
@@ -173,12 +173,12 @@ TEST_F(VcamGraphTest, SetFormatChangesTheNextConnection) {
   ASSERT_EQ(graph.AddSource(m_source.Get()), S_OK);
   ASSERT_EQ(graph.AddGrabber(MEDIASUBTYPE_RGB24, &recorder), S_OK);
   ASSERT_TRUE(SUCCEEDED(graph.RenderDefault()));
-  AM_MEDIA_TYPE mt{};
+  MediaTypeHolder mt;
   long w = 0, h = 0;
-  ASSERT_EQ(graph.GrabberType(&mt), S_OK);
-  ASSERT_TRUE(VideoSize(mt, &w, &h));
+  ASSERT_EQ(graph.GrabberType(mt.Get()), S_OK);
+  ASSERT_TRUE(VideoSize(*mt, &w, &h));
   EXPECT_EQ(w * 10000 + h, 640 * 10000 + 480) << "default format is RGB24 640x480";
-  FreeMediaType(mt);
+  mt.Reset();
 
   // The host's resolution change: strip the graph, set the format, build again.
   graph.RemoveDownstream();
@@ -187,11 +187,11 @@ TEST_F(VcamGraphTest, SetFormatChangesTheNextConnection) {
   recorder.SetFormat(yuy2);
   ASSERT_EQ(graph.AddGrabber(MEDIASUBTYPE_YUY2, &recorder), S_OK);
   ASSERT_TRUE(SUCCEEDED(graph.RenderToNull()));
-  ASSERT_EQ(graph.GrabberType(&mt), S_OK);
-  ASSERT_TRUE(VideoSize(mt, &w, &h));
-  EXPECT_TRUE(IsEqualGUID(mt.subtype, MEDIASUBTYPE_YUY2));
+  ASSERT_EQ(graph.GrabberType(mt.Get()), S_OK);
+  ASSERT_TRUE(VideoSize(*mt, &w, &h));
+  EXPECT_TRUE(IsEqualGUID(mt->subtype, MEDIASUBTYPE_YUY2));
   EXPECT_EQ(w * 10000 + h, 320 * 10000 + 240);
-  FreeMediaType(mt);
+  mt.Reset();
   ExpectSteadyStream(recorder, graph, "YUY2 after SetFormat", true, 700);
 }
 

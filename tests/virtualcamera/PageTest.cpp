@@ -102,7 +102,7 @@ class VcamPageTest : public ::testing::Test {
   }
   // Shows the pages of `object` in a property frame while `user` works it.
   void ShowFrame(IUnknown* object, PageUser& user) {
-    Ptr<ISpecifyPropertyPages> specify;
+    ComHolder<ISpecifyPropertyPages> specify;
     ASSERT_EQ(object->QueryInterface(IID_ISpecifyPropertyPages, specify.OutVoid()), S_OK);
     CAUUID pages{};
     ASSERT_EQ(specify->GetPages(&pages), S_OK);
@@ -117,13 +117,13 @@ class VcamPageTest : public ::testing::Test {
 
   ComApartment m_com;
   qvtest::VirtualCameraDevices m_devices{{qvtest::VirtualDevice::Named(L"Page Camera")}};
-  Ptr<IBaseFilter> m_filter;
+  ComHolder<IBaseFilter> m_filter;
 };
 
 TEST_F(VcamPageTest, FormatPageChoiceIsWhatGetFormatReports) {
   CaptureGraph graph;
   ASSERT_EQ(graph.AddSource(m_filter.Get()), S_OK);
-  Ptr<IAMStreamConfig> config;
+  ComHolder<IAMStreamConfig> config;
   ASSERT_EQ(graph.Builder()->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_filter.Get(), IID_IAMStreamConfig,
                                            config.OutVoid()),
             S_OK);
@@ -133,19 +133,17 @@ TEST_F(VcamPageTest, FormatPageChoiceIsWhatGetFormatReports) {
   EXPECT_EQ(user.firstEntry, L"RGB24 320 x 240, 30 fps");
   EXPECT_EQ(user.initialText, L"RGB24 640 x 480, 30 fps") << "the current format is selected";
   ASSERT_TRUE(user.foundEntry);
-  AM_MEDIA_TYPE* mt = nullptr;
-  ASSERT_EQ(config->GetFormat(&mt), S_OK);
+  MediaTypeHolder mt;
+  ASSERT_EQ(config->GetFormat(mt.TaskOut()), S_OK);
   long w = 0, h = 0;
   EXPECT_TRUE(IsEqualGUID(mt->subtype, MEDIASUBTYPE_YUY2));
   EXPECT_TRUE(VideoSize(*mt, &w, &h));
   EXPECT_EQ(w, 1280);
   EXPECT_EQ(h, 720);
-  FreeMediaType(*mt);
-  CoTaskMemFree(mt);
 }
 
 TEST_F(VcamPageTest, DevicePageChoosesThePattern) {
-  Ptr<IQvCameraSettings> settings;
+  ComHolder<IQvCameraSettings> settings;
   ASSERT_EQ(m_filter->QueryInterface(qvvcam::IID_IQvCameraSettings, settings.OutVoid()), S_OK);
   PageUser user(qvvcam::kDevicePagePatternId, L"Still box");
   ShowFrame(m_filter.Get(), user);
@@ -159,9 +157,9 @@ TEST_F(VcamPageTest, DevicePageChoosesThePattern) {
 // Outside a frame: a choice refused while the filter runs keeps the page dirty, and Apply
 // (where a system calls it) sets it once the filter has stopped.
 TEST_F(VcamPageTest, RefusedChoiceIsAppliedLater) {
-  Ptr<IPin> pin;
+  ComHolder<IPin> pin;
   ASSERT_EQ(FirstPin(m_filter.Get(), pin.Out()), S_OK);
-  Ptr<IPropertyPage> page;
+  ComHolder<IPropertyPage> page;
   ASSERT_EQ(CoCreateInstance(qvvcam::CLSID_QvFormatPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.OutVoid()), S_OK);
   PROPPAGEINFO info{};
   ASSERT_EQ(page->GetPageInfo(&info), S_OK);
@@ -193,15 +191,13 @@ TEST_F(VcamPageTest, RefusedChoiceIsAppliedLater) {
   EXPECT_EQ(page->Apply(), S_OK);
   EXPECT_EQ(page->IsPageDirty(), S_FALSE);
 
-  Ptr<IAMStreamConfig> config;
+  ComHolder<IAMStreamConfig> config;
   ASSERT_EQ(pin->QueryInterface(IID_IAMStreamConfig, config.OutVoid()), S_OK);
-  AM_MEDIA_TYPE* mt = nullptr;
-  ASSERT_EQ(config->GetFormat(&mt), S_OK);
+  MediaTypeHolder mt;
+  ASSERT_EQ(config->GetFormat(mt.TaskOut()), S_OK);
   long w = 0, h = 0;
   EXPECT_TRUE(IsEqualGUID(mt->subtype, MEDIASUBTYPE_UYVY));
   EXPECT_TRUE(VideoSize(*mt, &w, &h) && w == 320 && h == 240);
-  FreeMediaType(*mt);
-  CoTaskMemFree(mt);
 
   EXPECT_EQ(page->Deactivate(), S_OK);
   EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);

@@ -3,9 +3,9 @@
 #include "DirectShowIds.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace vcamtest {
-
 
 std::string Hex(HRESULT hr) {
   char text[16];
@@ -13,19 +13,11 @@ std::string Hex(HRESULT hr) {
   return text;
 }
 
-void FreeMediaType(AM_MEDIA_TYPE& mt) {
-  if (mt.pbFormat) CoTaskMemFree(mt.pbFormat);
-  mt.pbFormat = nullptr;
-  mt.cbFormat = 0;
-  if (mt.pUnk) mt.pUnk->Release();
-  mt.pUnk = nullptr;
-}
-
 namespace {
 
 HRESULT CategoryEnumerator(IEnumMoniker** monikers) {
   *monikers = nullptr;
-  Ptr<ICreateDevEnum> devices;
+  ComHolder<ICreateDevEnum> devices;
   HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.OutVoid());
   if (FAILED(hr)) return hr;
   return devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers, 0);
@@ -35,13 +27,13 @@ HRESULT CategoryEnumerator(IEnumMoniker** monikers) {
 
 std::vector<ListedDevice> EnumerateVideoInputs() {
   std::vector<ListedDevice> list;
-  Ptr<IEnumMoniker> monikers;
+  ComHolder<IEnumMoniker> monikers;
   if (CategoryEnumerator(monikers.Out()) != S_OK || !monikers) return list;
   for (;;) {
-    Ptr<IMoniker> moniker;
+    ComHolder<IMoniker> moniker;
     if (monikers->Next(1, moniker.Out(), nullptr) != S_OK) break;
     ListedDevice device;
-    Ptr<IPropertyBag> bag;
+    ComHolder<IPropertyBag> bag;
     if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.OutVoid()))) {
       VARIANT v;
       VariantInit(&v);
@@ -58,11 +50,11 @@ std::vector<ListedDevice> EnumerateVideoInputs() {
 
 HRESULT BindVideoInput(size_t index, IBaseFilter** filter) {
   *filter = nullptr;
-  Ptr<IEnumMoniker> monikers;
+  ComHolder<IEnumMoniker> monikers;
   HRESULT hr = CategoryEnumerator(monikers.Out());
   if (hr != S_OK || !monikers) return FAILED(hr) ? hr : E_FAIL;
   for (size_t i = 0;; ++i) {
-    Ptr<IMoniker> moniker;
+    ComHolder<IMoniker> moniker;
     if (monikers->Next(1, moniker.Out(), nullptr) != S_OK) return E_INVALIDARG;
     if (i == index) return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
   }
@@ -70,7 +62,7 @@ HRESULT BindVideoInput(size_t index, IBaseFilter** filter) {
 
 STDMETHODIMP FrameRecorder::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISampleGrabberCB)) {
+  if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_ISampleGrabberCB)) {
     *out = static_cast<ISampleGrabberCB*>(this);
     return S_OK;
   }
@@ -132,10 +124,7 @@ CaptureGraph::~CaptureGraph() { TearDown(); }
 HRESULT CaptureGraph::AddSource(IBaseFilter* source) {
   if (!m_graph || source == nullptr) return E_POINTER;
   const HRESULT hr = m_graph->AddFilter(source, L"Capture Filter");
-  if (SUCCEEDED(hr)) {
-    m_source = source;
-    m_source->AddRef();
-  }
+  if (SUCCEEDED(hr)) m_source.CopyFrom(source);
   return hr;
 }
 
@@ -164,7 +153,7 @@ HRESULT CaptureGraph::RenderDefault() {
 }
 
 HRESULT CaptureGraph::RenderToNull() {
-  Ptr<IBaseFilter> sink;
+  ComHolder<IBaseFilter> sink;
   HRESULT hr = CoCreateInstance(qv::CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, sink.OutVoid());
   if (SUCCEEDED(hr)) hr = m_graph->AddFilter(sink.Get(), L"Null Renderer");
   if (SUCCEEDED(hr)) hr = m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), sink.Get());
@@ -182,29 +171,29 @@ HRESULT CaptureGraph::Stop() { return m_control ? m_control->Stop() : E_POINTER;
 void CaptureGraph::RemoveDownstream() {
   if (!m_graph) return;
   Stop();
-  Ptr<IEnumFilters> filters;
+  ComHolder<IEnumFilters> filters;
   if (FAILED(m_graph->EnumFilters(filters.Out()))) return;
-  std::vector<IBaseFilter*> all;
+  std::vector<ComHolder<IBaseFilter>> all;
   for (;;) {
-    IBaseFilter* f = nullptr;
-    if (filters->Next(1, &f, nullptr) != S_OK) break;
-    all.push_back(f);
+    ComHolder<IBaseFilter> f;
+    if (filters->Next(1, f.Out(), nullptr) != S_OK) break;
+    all.push_back(std::move(f));
   }
-  for (IBaseFilter* f : all) {
-    Ptr<IEnumPins> pins;
+  for (ComHolder<IBaseFilter>& f : all) {
+    ComHolder<IEnumPins> pins;
     if (SUCCEEDED(f->EnumPins(pins.Out()))) {
       for (;;) {
-        Ptr<IPin> pin;
+        ComHolder<IPin> pin;
         if (pins->Next(1, pin.Out(), nullptr) != S_OK) break;
-        Ptr<IPin> peer;
+        ComHolder<IPin> peer;
         if (SUCCEEDED(pin->ConnectedTo(peer.Out())) && peer) {
           m_graph->Disconnect(peer.Get());
           m_graph->Disconnect(pin.Get());
         }
       }
     }
-    if (f != m_source) m_graph->RemoveFilter(f);
-    f->Release();
+    if (f.Get() != m_source.Get()) m_graph->RemoveFilter(f);
+    f.Reset();
   }
 }
 
@@ -215,8 +204,7 @@ void CaptureGraph::TearDown() {
   m_grabberFilter.Reset();
   if (m_source) {
     if (m_graph) m_graph->RemoveFilter(m_source);
-    m_source->Release();
-    m_source = nullptr;
+    m_source.Reset();
   }
   m_control.Reset();
   m_builder.Reset();

@@ -12,15 +12,12 @@
 #include <vector>
 
 #include "ComHolder.h"
+#include "MediaTypeHolder.h"
 #include "TestPicture.h"
 
 namespace vcamtest {
 
 std::string Hex(HRESULT hr);
-
-// The project's owning interface holder.
-template <class T>
-using Ptr = ComHolder<T>;
 
 class ComApartment {
  public:
@@ -99,16 +96,15 @@ class CaptureGraph {
 
  private:
   HRESULT m_created;
-  Ptr<IGraphBuilder> m_graph;
-  Ptr<ICaptureGraphBuilder2> m_builder;
-  Ptr<IMediaControl> m_control;
-  IBaseFilter* m_source = nullptr;  // counted
-  Ptr<IBaseFilter> m_grabberFilter;
-  Ptr<ISampleGrabber> m_grabber;
+  ComHolder<IGraphBuilder> m_graph;
+  ComHolder<ICaptureGraphBuilder2> m_builder;
+  ComHolder<IMediaControl> m_control;
+  ComHolder<IBaseFilter> m_source;
+  ComHolder<IBaseFilter> m_grabberFilter;
+  ComHolder<ISampleGrabber> m_grabber;
 };
 
 // Frames per second measured over the records' arrival times.
 double MeasuredRate(const std::vector<FrameRecord>& records);
-void FreeMediaType(AM_MEDIA_TYPE& mt);
 
 }  // namespace vcamtest

@@ -11,7 +11,7 @@ int FindDevice(const std::wstring& name) {
 
 HRESULT FirstPin(IBaseFilter* filter, IPin** pin) {
   *pin = nullptr;
-  Ptr<IEnumPins> pins;
+  ComHolder<IEnumPins> pins;
   HRESULT hr = filter->EnumPins(pins.Out());
   if (FAILED(hr)) return hr;
   return pins->Next(1, pin, nullptr);
@@ -35,26 +35,23 @@ bool VideoSize(const AM_MEDIA_TYPE& mt, long* width, long* height) {
 }
 
 HRESULT SetPinFormat(IBaseFilter* filter, const qvvcam::FrameFormat& format) {
-  Ptr<IPin> pin;
+  ComHolder<IPin> pin;
   HRESULT hr = FirstPin(filter, pin.Out());
   if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
-  Ptr<IAMStreamConfig> config;
+  ComHolder<IAMStreamConfig> config;
   hr = pin->QueryInterface(IID_IAMStreamConfig, config.OutVoid());
   if (FAILED(hr)) return hr;
   int count = 0, size = 0;
   hr = config->GetNumberOfCapabilities(&count, &size);
   if (FAILED(hr)) return hr;
   for (int i = 0; i < count; ++i) {
-    AM_MEDIA_TYPE* mt = nullptr;
+    MediaTypeHolder mt;
     VIDEO_STREAM_CONFIG_CAPS caps;
-    if (config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps)) != S_OK || !mt) continue;
+    if (config->GetStreamCaps(i, mt.TaskOut(), reinterpret_cast<BYTE*>(&caps)) != S_OK || !mt.HasTaskRecord()) continue;
     long w = 0, h = 0;
     const bool match = IsEqualGUID(mt->subtype, Subtype(format.pixel)) && VideoSize(*mt, &w, &h) && w == format.width &&
                        h == format.height;
-    if (match) hr = config->SetFormat(mt);
-    FreeMediaType(*mt);
-    CoTaskMemFree(mt);
-    if (match) return hr;
+    if (match) return config->SetFormat(mt.Get());
   }
   return E_INVALIDARG;
 }
