@@ -72,13 +72,18 @@ int SaveBmpImage(const char* path, unsigned char* frame, int width, int height) 
   size_t frameBytes = 0;
   if (path == nullptr || !qv::CountBytes(width, height, 3, &frameBytes)) return 0;
   if (frame == nullptr && frameBytes != 0) return 0;  // an empty picture needs no pixels
-  const size_t rowBytes = static_cast<size_t>(width) * 3;
-  const size_t stride = (rowBytes + 3) & ~static_cast<size_t>(3);
-  const uint64_t pixelBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(height);
+  // Worked in 64 bits: in a 32-bit size_t a row of 2^32 - 1 bytes gets a stride of 0.
+  const uint64_t rowBytes64 = static_cast<uint64_t>(width) * 3;
+  const uint64_t stride64 = (rowBytes64 + 3) & ~uint64_t{3};
+  const uint64_t pixelBytes = stride64 * static_cast<uint64_t>(height);
   if (pixelBytes + kBmpHeaderBytes > UINT32_MAX) return 0;  // bfSize must hold the file size
 
   unsigned char header[kBmpHeaderBytes];
   FillBmpHeaders(header, width, height, static_cast<uint32_t>(pixelBytes));
+  // With no rows only the header is written; otherwise a row and its stride are at
+  // most the pixel bytes, which fit 32 bits.
+  const size_t rowBytes = pixelBytes == 0 ? 0 : static_cast<size_t>(rowBytes64);
+  const size_t stride = pixelBytes == 0 ? 0 : static_cast<size_t>(stride64);
 
   // Padded rows are assembled in blocks before any file is touched, so a failed
   // allocation leaves an existing file as it was.

@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -11,11 +12,19 @@
 #include <jpeglib.h>
 
 #include "FrameSize.h"
+#include "GrayLevel.h"
 #include "MessageBox.h"
 
 namespace {
 
 constexpr int kFrameQuality = 75;
+
+// The library refuses images wider or taller than this. They are refused before the
+// file is opened, so no existing file is truncated for an image that can't be written,
+// and every row length and offset below stays far inside 32 bits.
+bool LibraryTakes(uint64_t width, uint64_t height) {
+  return width != 0 && height != 0 && width <= JPEG_MAX_DIMENSION && height <= JPEG_MAX_DIMENSION;
+}
 
 // The library's standard error manager followed by the recovery point of one call.
 struct JpegErrorManager {
@@ -45,10 +54,22 @@ void ShowCantOpen(const char* path) {
   AfxMessageBox(text.c_str());
 }
 
-// One compression from rows that start at firstRow and lie rowStep bytes apart
-// (negative when the rows are walked bottom-up). 1 written, 0 not.
-int CompressRows(const char* path, unsigned int width, unsigned int height, const JSAMPLE* firstRow,
-                 ptrdiff_t rowStep, int components, J_COLOR_SPACE colorSpace, int quality) {
+// Where the rows handed to the library lie: rowBytes apart from firstRow on, upwards
+// in memory, or downwards when bottomUp (firstRow is then the last row in memory).
+struct RowWalk {
+  const JSAMPLE* firstRow;
+  size_t rowBytes;
+  bool bottomUp;
+  // Offsets stay below the frame's size, which is checked to fit 32 bits.
+  JSAMPROW Row(JDIMENSION i) const {
+    const size_t offset = static_cast<size_t>(i) * rowBytes;
+    return const_cast<JSAMPROW>(bottomUp ? firstRow - offset : firstRow + offset);
+  }
+};
+
+// One compression of width x height pixels (a size the library takes). 1 written, 0 not.
+int CompressRows(const char* path, unsigned int width, unsigned int height, RowWalk rows, int components,
+                 J_COLOR_SPACE colorSpace, int quality) {
   jpeg_compress_struct cinfo;
   JpegErrorManager jerr;
   // Changed after setjmp and read after the jump: must live in memory.
@@ -82,7 +103,7 @@ int CompressRows(const char* path, unsigned int width, unsigned int height, cons
   jpeg_start_compress(&cinfo, TRUE);
 
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(firstRow + static_cast<ptrdiff_t>(cinfo.next_scanline) * rowStep);
+    JSAMPROW row = rows.Row(cinfo.next_scanline);
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -116,10 +137,10 @@ int SaveJpegImage(const char* path, unsigned char* frame, int width, int height)
   // libjpeg-turbo reads blue-green-red rows itself, so the frame is encoded where it
   // lies, its rows walked from the last in memory (the top of the picture) to the first.
   int written = 0;
-  if (path != nullptr && width > 0 && height > 0) {
-    const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 3;
-    written = CompressRows(path, static_cast<unsigned int>(width), static_cast<unsigned int>(height),
-                           frame + (static_cast<ptrdiff_t>(height) - 1) * rowBytes, -rowBytes, 3,
+  if (path != nullptr && LibraryTakes(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    const RowWalk rows{frame + (static_cast<size_t>(height) - 1) * rowBytes, rowBytes, true};
+    written = CompressRows(path, static_cast<unsigned int>(width), static_cast<unsigned int>(height), rows, 3,
                            JCS_EXT_BGR, kFrameQuality);
   }
   if (!written) {
@@ -135,8 +156,12 @@ int SaveJpegImage(const char* path, unsigned char* frame, int width, int height)
 int SaveJpegImageByCopy(const char* path, unsigned char* frame, int width, int height) {
   size_t frameBytes = 0;
   if (!CheckFrame(frame, width, height, &frameBytes)) return 0;
-  // An empty frame still counts as a working copy; the writer then refuses it.
-  unsigned char* copy = new (std::nothrow) unsigned char[frameBytes ? frameBytes : 1];
+  // A size the writer refuses needs no working copy: the result is the writer's refusal.
+  if (!LibraryTakes(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
+    AfxMessageBox("Write Error");
+    return 0;
+  }
+  unsigned char* copy = new (std::nothrow) unsigned char[frameBytes];
   if (copy == nullptr) {
     AfxMessageBox("memory is over!");
     return 0;
@@ -156,14 +181,15 @@ int SaveJpegImageByCopy(const char* path, unsigned char* frame, int width, int h
 
 int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, unsigned int height, int colour,
                   int quality) {
-  if (data == nullptr || width == 0 || height == 0 || path == nullptr) return 0;
+  if (data == nullptr || path == nullptr || !LibraryTakes(width, height)) return 0;
   size_t pixels = 0;
   if (!qv::CountBytes(width, height, 1, &pixels) || pixels > UINT32_MAX / 3) {
     if (!colour) AfxMessageBox("Memory error");
     return 0;  // the data can't be that large
   }
   if (colour) {
-    return CompressRows(path, width, height, data, static_cast<ptrdiff_t>(width) * 3, 3, JCS_RGB, quality);
+    return CompressRows(path, width, height, RowWalk{data, static_cast<size_t>(width) * 3, false}, 3, JCS_RGB,
+                        quality);
   }
 
   unsigned char* gray = new (std::nothrow) unsigned char[pixels];
@@ -173,10 +199,9 @@ int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, uns
   }
   for (size_t i = 0; i < pixels; ++i) {
     const unsigned char* px = data + 3 * i;
-    // Evaluated in this order in double precision, then truncated.
-    gray[i] = static_cast<unsigned char>((px[1] * 0.587 + px[0] * 0.299) + px[2] * 0.114);
+    gray[i] = qv::GrayLevel(px[0], px[1], px[2]);
   }
-  int written = CompressRows(path, width, height, gray, static_cast<ptrdiff_t>(width), 1, JCS_GRAYSCALE, quality);
+  int written = CompressRows(path, width, height, RowWalk{gray, width, false}, 1, JCS_GRAYSCALE, quality);
   delete[] gray;
   return written;
 }

@@ -21,6 +21,13 @@
 
 namespace {
 
+// Limits worked in 64 bits, so the 32-bit and 64-bit builds refuse the same sizes.
+// The library sizes a row in a signed size_t-wide integer: in the 32-bit build a row
+// past 2^31 - 1 bytes overflows it, so such rows are refused on every build.
+constexpr uint64_t kMaxRowBytes = INT32_MAX;
+// The general writer's working copy, and so its data, is addressed with 32 bits.
+constexpr uint64_t kMaxDataBytes = UINT32_MAX;
+
 // The library's own errors and warnings, shown to the user.
 void ShowTiffMessage(const char* module, const char* fmt, va_list ap, const char* suffix, qv::BoxIcon icon) {
   std::string caption = module != nullptr ? module : "TIFFLIB";
@@ -319,7 +326,8 @@ class FrameRows final : public RowSource {
 namespace {
 bool CanWriteFrame(const char* path, const unsigned char* frame, int width, int height) {
   size_t frameBytes = 0;
-  return path != nullptr && frame != nullptr && qv::CountBytes(width, height, 3, &frameBytes) && frameBytes != 0;
+  return path != nullptr && frame != nullptr && qv::CountBytes(width, height, 3, &frameBytes) && frameBytes != 0 &&
+         static_cast<uint64_t>(width) * 3 <= kMaxRowBytes;
 }
 }  // namespace
 
@@ -374,7 +382,10 @@ int WriteTiffFile(const char* path, unsigned int width, unsigned int height, int
   // last row never reads beyond it, even where that size exceeds rowBytes.
   const uint64_t scanlineBytes = (static_cast<uint64_t>(width) * bitsPerSample * samplesPerPixel + 7) / 8;
   const uint64_t slack = scanlineBytes > rowBytes ? scanlineBytes - rowBytes : 0;
-  if (dataBytes == 0 || rowBytes == 0 || dataBytes + slack > UINT32_MAX) return 0;
+  if (dataBytes == 0 || rowBytes == 0 || dataBytes + slack > kMaxDataBytes || rowBytes > kMaxRowBytes ||
+      scanlineBytes > kMaxRowBytes) {
+    return 0;
+  }
 
   // The colour map's arrays hold every value the library will read (2^BitsPerSample),
   // entries beyond the palette black; each 8-bit component fills both bytes.
@@ -443,7 +454,11 @@ int FlipTiffRows(unsigned int width, unsigned int height, unsigned int bitsPerPi
       return -1;
   }
   if (data == nullptr) return -1;
-  const size_t rowBytes = static_cast<size_t>(static_cast<uint64_t>(width) * bitsPerPixel / 8);
+  // Rows that together pass the general writer's 32-bit limit can't be in memory here;
+  // refused before a 32-bit size_t could wrap.
+  const uint64_t rowBytes64 = static_cast<uint64_t>(width) * bitsPerPixel / 8;
+  if (height != 0 && rowBytes64 > kMaxDataBytes / height) return -1;
+  const size_t rowBytes = static_cast<size_t>(rowBytes64);
   std::unique_ptr<unsigned char[]> scratch(new (std::nothrow) unsigned char[rowBytes ? rowBytes : 1]);
   if (!scratch) return -1;
   for (size_t i = 0; i < height / 2; ++i) {

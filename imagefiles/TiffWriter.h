@@ -4,7 +4,8 @@
 
 // Appends an RGB24 frame (bottom-up, blue-green-red) as an uncompressed RGB page,
 // top row first. 1 when the writer ran; 0 when nothing was written (null frame,
-// negative or zero sizes, byte counts beyond 32 bits, no memory for a row).
+// negative or zero sizes, byte counts beyond 32 bits, rows beyond 2^31 - 1 bytes,
+// no memory for a row).
 int SaveTiffImage(const char* path, unsigned char* frame, int width, int height);
 
 // The writer behind SaveTiffImage, with WriteTiffFile's results. It builds each
@@ -18,7 +19,8 @@ int WriteTiffFrame(const char* path, const unsigned char* frame, int width, int 
 // swapMode rearranges the 16-bit words of each row (see SwapSampleWords). data: height
 // rows, bottom-up, width x bitsPerPixel / 8 bytes each; only read. reserved is ignored.
 // 0 the writer ran (a row that fails is reported on stderr), or nothing could be
-// written (null data, zero sizes, oversized data, no memory); 2 the file could not be
+// written (null data, zero sizes, data beyond 32 bits or rows beyond 2^31 - 1 bytes,
+// no memory); 2 the file could not be
 // opened, is not a TIFF file or its chain of directories is broken (it is left
 // unchanged); -1 unknown photometric kind.
 int WriteTiffFile(const char* path, unsigned int width, unsigned int height, int photometricKind,
@@ -26,7 +28,7 @@ int WriteTiffFile(const char* path, unsigned int width, unsigned int height, int
                   const unsigned char* palette, unsigned int paletteCount, unsigned char* data);
 
 // Reverses the order of the rows in place for 1, 2, 4, 8, 16, 24 or 48 bits per pixel.
-// 0 done; -1 another depth or no scratch row (nothing changed).
+// 0 done; -1 another depth, rows beyond 32 bits of bytes or no scratch row (nothing changed).
 int FlipTiffRows(unsigned int width, unsigned int height, unsigned int bitsPerPixel, unsigned char* data);
 
 // Rearranges the little-endian 16-bit words of one row in place (a last odd byte is

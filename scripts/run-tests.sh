@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every variant and runs all tests:
-# native (plain, ASan+UBSan, ThreadSanitizer), the Windows build under Wine, and the fuzzer.
+# native (plain, ASan+UBSan, ThreadSanitizer), the Windows build under Wine, and the fuzzers.
 # Usage: scripts/run-tests.sh [preset ...]   (default: all)
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -11,6 +11,7 @@ PRESETS=("$@")
 if [ ${#PRESETS[@]} -eq 0 ]; then PRESETS=(native native-asan native-tsan mingw i686 fuzz); fi
 
 passed=0; failed=0; broken=()
+FUZZ_SECONDS=55
 LOGDIR="$ROOT/build/logs"; mkdir -p "$LOGDIR"
 
 run_ctest_preset() {
@@ -35,14 +36,16 @@ run_ctest_preset() {
 
 for preset in "${PRESETS[@]}"; do
   if [ "$preset" = fuzz ]; then
-    if [ -f scripts/fuzz-tiff-append.sh ]; then
-      echo "== fuzz: TIFF append, 60 s"
-      if bash scripts/fuzz-tiff-append.sh 60 >"$LOGDIR/fuzz.log" 2>&1; then
-        passed=$((passed + 1)); tail -3 "$LOGDIR/fuzz.log"
+    # Each fuzzer is one item; together they run under two minutes (builds not counted).
+    for fuzzer in tiff-append mjpg-decode; do
+      [ -f "scripts/fuzz-$fuzzer.sh" ] || continue
+      echo "== fuzz: $fuzzer, $FUZZ_SECONDS s"
+      if bash "scripts/fuzz-$fuzzer.sh" "$FUZZ_SECONDS" >"$LOGDIR/fuzz-$fuzzer.log" 2>&1; then
+        passed=$((passed + 1)); tail -3 "$LOGDIR/fuzz-$fuzzer.log"
       else
-        failed=$((failed + 1)); broken+=("fuzz"); tail -40 "$LOGDIR/fuzz.log"
+        failed=$((failed + 1)); broken+=("fuzz ($fuzzer)"); tail -40 "$LOGDIR/fuzz-$fuzzer.log"
       fi
-    fi
+    done
     continue
   fi
   run_ctest_preset "$preset"

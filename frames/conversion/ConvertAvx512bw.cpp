@@ -49,11 +49,12 @@ QV_AVX512 void ConvertGroups(const unsigned char* s, unsigned char* d, std::size
     const __m512i perm2 = _mm512_set_epi64(7, 6, 6, 5, 5, 4, 3, 2);
     std::size_t k = 0;
     for (; k + 32 <= groups; k += 32, s += 128, d += 192) {
+        // Each register loaded just before its use, so that none waits in a spill slot.
         const __m512i in0 = _mm512_maskz_permutexvar_epi64(0xFF, perm0, _mm512_loadu_si512(s));
-        const __m512i in1 = _mm512_maskz_permutexvar_epi64(0xFF, perm1, _mm512_loadu_si512(s + 40));
-        const __m512i in2 = _mm512_maskz_permutexvar_epi64(0xFF, perm2, _mm512_loadu_si512(s + 64));
         _mm512_storeu_si512(d, Lane512(in0, yu, yv, bg0, r0));
+        const __m512i in1 = _mm512_maskz_permutexvar_epi64(0xFF, perm1, _mm512_loadu_si512(s + 40));
         _mm512_storeu_si512(d + 64, Lane512(in1, yu, yv, bg1, r1));
+        const __m512i in2 = _mm512_maskz_permutexvar_epi64(0xFF, perm2, _mm512_loadu_si512(s + 64));
         _mm512_storeu_si512(d + 128, Lane512(in2, yu, yv, bg2, r2));
     }
     for (; k + 8 <= groups; k += 8, s += 32, d += 48)

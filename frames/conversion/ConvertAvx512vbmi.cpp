@@ -92,10 +92,11 @@ QV_VBMI void ConvertGroups(const unsigned char* s, unsigned char* d, std::size_t
     const __mmask64 mask1r = PieceOneRMask();
     std::size_t k = 0;
     for (; k + 32 <= groups; k += 32, s += 128, d += 192) {
+        // The unsigned-saturating packs are the clamp to 0..255. Each half is packed as soon
+        // as it is computed, so that 32-bit x86's 8 registers hold what is live.
         const simd::Channels512 a = simd::Compute512(_mm512_loadu_si512(s), yu, yv);
-        const simd::Channels512 b = simd::Compute512(_mm512_loadu_si512(s + 64), yu, yv);
-        // The unsigned-saturating packs are the clamp to 0..255.
         const __m512i bgA = _mm512_packus_epi16(a.b, a.g);
+        const simd::Channels512 b = simd::Compute512(_mm512_loadu_si512(s + 64), yu, yv);
         const __m512i bgB = _mm512_packus_epi16(b.b, b.g);
         const __m512i r = _mm512_packus_epi16(a.r, b.r);
         _mm512_storeu_si512(d, _mm512_permutex2var_epi8(bgA, idx0, r));

@@ -26,24 +26,23 @@ QV_SSE2 Channels Compute8(__m128i s)
     const __m128i lowBytes = _mm_set1_epi16(0x00FF);
     const __m128i y = Yuy2 ? _mm_and_si128(s, lowBytes) : _mm_srli_epi16(s, 8);
     const __m128i chroma = Yuy2 ? _mm_srli_epi16(s, 8) : _mm_and_si128(s, lowBytes); // U V U V ...
-    const __m128i u0 = _mm_and_si128(chroma, _mm_set1_epi32(0xFFFF));
-    const __m128i v0 = _mm_srli_epi32(chroma, 16);
-    const __m128i u = _mm_or_si128(u0, _mm_slli_epi32(u0, 16)); // each pixel's U
-    const __m128i v = _mm_or_si128(v0, _mm_slli_epi32(v0, 16)); // each pixel's V
+    const __m128i u = _mm_shufflehi_epi16(_mm_shufflelo_epi16(chroma, 0xA0), 0xA0); // each pixel's U
+    const __m128i v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(chroma, 0xF5), 0xF5); // each pixel's V
     const __m128i y42 = _mm_mullo_epi16(y, _mm_set1_epi16(42));
-
+    // One channel at a time, so that few values are live at once: 32-bit x86 has only
+    // 8 vector registers.
     const __m128i innerB = _mm_add_epi16(_mm_add_epi16(y42, _mm_set1_epi16(kBiasInnerB)), _mm_slli_epi16(u, 2));
     const __m128i outerB = _mm_add_epi16(_mm_add_epi16(y, _mm_set1_epi16(kBiasOuterB)), _mm_add_epi16(u, u));
+    const __m128i b = _mm_add_epi16(outerB, _mm_srai_epi16(innerB, 8));
     const __m128i innerG = _mm_add_epi16(
         _mm_add_epi16(_mm_add_epi16(y42, _mm_set1_epi16(kBiasInnerG)), _mm_mullo_epi16(u, _mm_set1_epi16(-100))),
         _mm_mullo_epi16(v, _mm_set1_epi16(48)));
     const __m128i outerG = _mm_add_epi16(_mm_sub_epi16(y, v), _mm_set1_epi16(kBiasOuterG));
+    const __m128i g = _mm_add_epi16(outerG, _mm_srai_epi16(innerG, 8));
     const __m128i innerR =
         _mm_add_epi16(_mm_add_epi16(y42, _mm_set1_epi16(kBiasInnerR)), _mm_mullo_epi16(v, _mm_set1_epi16(-103)));
     const __m128i outerR = _mm_add_epi16(_mm_add_epi16(y, _mm_set1_epi16(kBiasOuterR)), _mm_add_epi16(v, v));
-
-    return {_mm_add_epi16(outerB, _mm_srai_epi16(innerB, 8)), _mm_add_epi16(outerG, _mm_srai_epi16(innerG, 8)),
-            _mm_add_epi16(outerR, _mm_srai_epi16(innerR, 8))};
+    return {b, g, _mm_add_epi16(outerR, _mm_srai_epi16(innerR, 8))};
 }
 
 // Four B G R 0 pixels -> their 12 bytes at the bottom of the register.
@@ -58,14 +57,16 @@ QV_SSE2 __m128i Squeeze(__m128i p)
 template <bool Yuy2>
 QV_SSE2 void Block(const unsigned char* s, unsigned char* d)
 {
+    // The unsigned-saturating packs are the clamp to 0..255. The first half is packed
+    // before the second is computed, so that only two of its registers stay live.
     const Channels lo = Compute8<Yuy2>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+    const __m128i bgFirst = _mm_packus_epi16(lo.b, lo.g); // B0..B7 G0..G7
     const Channels hi = Compute8<Yuy2>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16)));
-    // The unsigned-saturating pack is the clamp to 0..255.
-    const __m128i b = _mm_packus_epi16(lo.b, hi.b);
-    const __m128i g = _mm_packus_epi16(lo.g, hi.g);
+    const __m128i bgSecond = _mm_packus_epi16(hi.b, hi.g); // B8..B15 G8..G15
     const __m128i r = _mm_packus_epi16(lo.r, hi.r);
     const __m128i zero = _mm_setzero_si128();
-    const __m128i bgLo = _mm_unpacklo_epi8(b, g), bgHi = _mm_unpackhi_epi8(b, g);
+    const __m128i bgLo = _mm_unpacklo_epi8(bgFirst, _mm_srli_si128(bgFirst, 8));
+    const __m128i bgHi = _mm_unpacklo_epi8(bgSecond, _mm_srli_si128(bgSecond, 8));
     const __m128i rLo = _mm_unpacklo_epi8(r, zero), rHi = _mm_unpackhi_epi8(r, zero);
     const __m128i c0 = Squeeze(_mm_unpacklo_epi16(bgLo, rLo));
     const __m128i c1 = Squeeze(_mm_unpackhi_epi16(bgLo, rLo));

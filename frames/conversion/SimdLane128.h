@@ -16,25 +16,21 @@ namespace {
 
 struct Masks128 {
     __m128i yu, yv;
-    __m128i bg[3], r[3];
 };
 
 QV_LANE128 __m128i Load128(const Table16& t) { return _mm_load_si128(reinterpret_cast<const __m128i*>(t.data())); }
 
 QV_LANE128 Masks128 MakeMasks128(bool yuy2)
 {
-    Masks128 m;
-    m.yu = Load128(yuy2 ? kTables.yuYuy2 : kTables.yuUyvy);
-    m.yv = Load128(yuy2 ? kTables.yvYuy2 : kTables.yvUyvy);
-    for (int i = 0; i < 3; ++i) {
-        m.bg[i] = Load128(kTables.bg[i]);
-        m.r[i] = Load128(kTables.r[i]);
-    }
-    return m;
+    return {Load128(yuy2 ? kTables.yuYuy2 : kTables.yuUyvy), Load128(yuy2 ? kTables.yvYuy2 : kTables.yvUyvy)};
 }
 
-// 16 source bytes -> one 16-byte output piece (see SimdTables.h).
-QV_LANE128 __m128i Lane128(__m128i s, __m128i yuMask, __m128i yvMask, __m128i bgMask, __m128i rMask)
+struct Channels128 {
+    __m128i b, g, r; // 8 pixels, int16 lanes, before clamping
+};
+
+// 16 source bytes (4 groups, 8 pixels).
+QV_LANE128 Channels128 Compute128(__m128i s, __m128i yuMask, __m128i yvMask)
 {
     const __m128i yu = _mm_shuffle_epi8(s, yuMask);
     const __m128i yv = _mm_shuffle_epi8(s, yvMask);
@@ -46,21 +42,27 @@ QV_LANE128 __m128i Lane128(__m128i s, __m128i yuMask, __m128i yvMask, __m128i bg
     const __m128i outerG = _mm_add_epi16(_mm_maddubs_epi16(yv, _mm_set1_epi16(kOuterG)), _mm_set1_epi16(kBiasOuterG));
     const __m128i innerR = _mm_add_epi16(_mm_maddubs_epi16(yv, _mm_set1_epi16(kInnerR)), _mm_set1_epi16(kBiasInnerR));
     const __m128i outerR = _mm_add_epi16(_mm_maddubs_epi16(yv, _mm_set1_epi16(kOuterR)), _mm_set1_epi16(kBiasOuterR));
-    const __m128i b = _mm_add_epi16(outerB, _mm_srai_epi16(innerB, 8));
-    const __m128i g = _mm_add_epi16(outerG, _mm_srai_epi16(innerG, 8));
-    const __m128i r = _mm_add_epi16(outerR, _mm_srai_epi16(innerR, 8));
-    const __m128i bgBytes = _mm_packus_epi16(b, g);
-    const __m128i rBytes = _mm_packus_epi16(r, r);
-    return _mm_or_si128(_mm_shuffle_epi8(bgBytes, bgMask), _mm_shuffle_epi8(rBytes, rMask));
+    return {_mm_add_epi16(outerB, _mm_srai_epi16(innerB, 8)), _mm_add_epi16(outerG, _mm_srai_epi16(innerG, 8)),
+            _mm_add_epi16(outerR, _mm_srai_epi16(innerR, 8))};
 }
 
-// 8 groups (32 source bytes) -> 48 output bytes.
+QV_LANE128 __m128i Pick(__m128i bytes, const Table16& t) { return _mm_shuffle_epi8(bytes, Load128(t)); }
+
+// 8 groups (32 source bytes, 16 pixels) -> 48 output bytes (see SimdTables.h). The
+// unsigned-saturating packs are the clamp to 0..255; the first lane is packed before the
+// second is computed, so that few registers stay live (32-bit x86 has 8).
 QV_LANE128 void Block128(const unsigned char* s, unsigned char* d, const Masks128& m)
 {
-    for (int piece = 0; piece < 3; ++piece) {
-        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8 * piece));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * piece), Lane128(in, m.yu, m.yv, m.bg[piece], m.r[piece]));
-    }
+    const Channels128 first = Compute128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), m.yu, m.yv);
+    const __m128i low = _mm_packus_epi16(first.b, first.g);
+    const Channels128 second = Compute128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16)), m.yu, m.yv);
+    const __m128i high = _mm_packus_epi16(second.b, second.g);
+    const __m128i red = _mm_packus_epi16(first.r, second.r);
+    __m128i* out = reinterpret_cast<__m128i*>(d);
+    _mm_storeu_si128(out, _mm_or_si128(Pick(low, kTables.piece0Low), Pick(red, kTables.piece0Red)));
+    _mm_storeu_si128(out + 1, _mm_or_si128(_mm_or_si128(Pick(low, kTables.piece1Low), Pick(high, kTables.piece1High)),
+                                           Pick(red, kTables.piece1Red)));
+    _mm_storeu_si128(out + 2, _mm_or_si128(Pick(high, kTables.piece2High), Pick(red, kTables.piece2Red)));
 }
 
 #undef QV_LANE128

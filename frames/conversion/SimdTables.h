@@ -12,11 +12,13 @@
 // Every inner term and every partial sum stays inside int16, and the
 // unsigned-saturating pack to bytes is the clamp.
 //
-// Each 128-bit lane takes 16 source bytes (8 pixels) and yields one 16-byte
-// piece of output. A 32-byte source block (16 pixels, 48 output bytes) is
-// covered by three lanes loaded at source offsets 0, 8 and 16; each lane
-// computes 8 pixels and keeps the 5 or 6 its output piece needs, so every
-// shuffle stays inside its lane.
+// Each 128-bit lane takes 16 source bytes (8 pixels). The SSSE3 and AVX2 kernels take a
+// 32-byte source block (16 pixels, 48 output bytes) as two lanes, pack their B and G to
+// bytes per lane and R across both, and gather each 16-byte output piece from those three
+// registers with byte shuffles: every pixel is computed once. The AVX-512BW kernel
+// instead covers a block with three lanes loaded at source offsets 0, 8 and 16; each lane
+// computes 8 pixels and keeps the 5 or 6 its output piece needs, so that every shuffle
+// stays inside its lane.
 
 #include <array>
 #include <cstdint>
@@ -62,11 +64,37 @@ constexpr Table16 OutputShuffle(int piece, bool fromR)
     return t;
 }
 
+// Output piece `piece` (0, 1, 2) of a 48-byte block from the packed bytes of its two
+// lanes: from = 0 picks from [B0..B7 G0..G7], 1 from [B8..B15 G8..G15], 2 from
+// [R0..R15]; 0x80 gives 0.
+constexpr Table16 BlockShuffle(int piece, int from)
+{
+    Table16 t{};
+    for (int j = 0; j < 16; ++j) {
+        const int byte = 16 * piece + j;
+        const int pixel = byte / 3;
+        const int channel = byte % 3;
+        int index = 0x80;
+        if (from == 2 && channel == 2)
+            index = pixel;
+        else if (from < 2 && channel != 2 && pixel / 8 == from)
+            index = pixel % 8 + (channel == 1 ? 8 : 0);
+        t[j] = static_cast<std::uint8_t>(index);
+    }
+    return t;
+}
+
 struct alignas(16) Tables {
     Table16 yuYuy2 = PairShuffle(true, false);
     Table16 yvYuy2 = PairShuffle(true, true);
     Table16 yuUyvy = PairShuffle(false, false);
     Table16 yvUyvy = PairShuffle(false, true);
+    // Two-lane blocks (SSSE3, AVX2): piece 0 takes nothing from the second lane's B and
+    // G, piece 2 nothing from the first's.
+    Table16 piece0Low = BlockShuffle(0, 0), piece0Red = BlockShuffle(0, 2);
+    Table16 piece1Low = BlockShuffle(1, 0), piece1High = BlockShuffle(1, 1), piece1Red = BlockShuffle(1, 2);
+    Table16 piece2High = BlockShuffle(2, 1), piece2Red = BlockShuffle(2, 2);
+    // Overlapping three-lane blocks (AVX-512BW).
     Table16 bg[3] = {OutputShuffle(0, false), OutputShuffle(1, false), OutputShuffle(2, false)};
     Table16 r[3] = {OutputShuffle(0, true), OutputShuffle(1, true), OutputShuffle(2, true)};
 };

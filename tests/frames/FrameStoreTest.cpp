@@ -407,6 +407,10 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{"NegativeRowBytes", static_cast<size_t>(-1920), 480, static_cast<size_t>(-1920)},
                     SizeCase{"FourGiBExactly", 0x10000, 0x10000, 0x10000},
                     SizeCase{"PaddedPast32Bits", 0xFFFF, 0x10000, 0x10000},
+                    // Products that a 32-bit size_t would wrap to 0 and to 2.
+                    SizeCase{"TwoRowsOf2GiB", 0x80000000u, 2, 0x80000000u},
+                    SizeCase{"ThreeByteRowsPast32Bits", 3, 0x55555556u, 3},
+                    SizeCase{"PaddingPushesPast32Bits", 0xFFFFFFFFu / 4, 4, 0xFFFFFFFFu / 4 + 1},
                     SizeCase{"ProductWraps64Bits", kMax / 2 + 1, 2, kMax / 2 + 1},
                     SizeCase{"HugeRows", 2, kMax, 2}),
     [](const testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });

@@ -304,6 +304,12 @@ TEST_F(GrabberCallback, FormatsThatCantBeGrabbedCopyNothing) {
       {"RGB24 zero width", MEDIASUBTYPE_RGB24, 0, 4, 0},
       {"RGB24 past 32 bits", MEDIASUBTYPE_RGB24, 65536, 65536, 96},
       {"YUY2 output past 32 bits", MEDIASUBTYPE_YUY2, 40000, 40000, 96},
+      // Sizes whose bytes wrap to little or nothing when worked in a 32-bit size_t.
+      {"RGB24 row of 2^32 - 1 bytes, padded to 2^32", MEDIASUBTYPE_RGB24, 1431655765, 1, 96},
+      {"RGB24 bytes wrap 32 bits", MEDIASUBTYPE_RGB24, 65536, 65537, 96},
+      {"YUY2 rows of 2^32 - 2 bytes", MEDIASUBTYPE_YUY2, 2147483647, 2, 96},
+      {"UYVY bytes of 2^32", MEDIASUBTYPE_UYVY, 1073741824, 2, 96},
+      {"YUY2 output of 2^32 + 2 bytes", MEDIASUBTYPE_YUY2, 1431655766, 1, 96},
   };
   for (const UnrecordedFormat& c : cases) {
     SCOPED_TRACE(c.name);

@@ -2,6 +2,7 @@
 // each file read back with the real decoders, and the boxes a failed JPEG shows.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -143,6 +144,102 @@ TEST(DllSaveFailures, OtherTypeCodesAndBadSizesWriteNothing) {
     EXPECT_EQ(1, DSCameraImageSave(frame.data(), type, 70000, 70000, path.c_str())) << type;
   }
   EXPECT_FALSE(imgtest::FileExists(path));
+  std::vector<Box> seen = boxes.Take();
+  EXPECT_TRUE(seen.empty()) << imgtest::Describe(seen);
+}
+
+// Sizes whose byte counts, strides or row lengths pass 32 bits, or wrap to something
+// small when worked in 32 bits, and the widest and tallest the JPEG library takes.
+// Each build, 64-bit or 32-bit, must decide alike: the same file or none, the same
+// boxes, nothing on stderr, an existing file untouched when nothing is written.
+// The frame is small: a save that read past it would take the test down.
+enum class Outcome { Nothing, BmpHeaderOnly };
+
+struct LimitCase {
+  const char* name;
+  int type;
+  int width;
+  int height;
+  Outcome outcome;
+  std::vector<const char*> boxes;
+};
+
+class DllSaveLimits : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(DllSaveLimits, DecideAlikeInBothBuilds) {
+  const LimitCase& c = GetParam();
+  imgtest::TempDir dir;
+  // Room for what a product wrapped in 32 bits would claim (65536 x 65537 x 3 -> 196608).
+  Bytes frame = imgtest::NoiseFrame(256, 256, 5);
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "onto an existing file" : "to a new path");
+    const std::string path = dir.Path(existing ? "existing.img" : "fresh.img");
+    const Bytes before = {'k', 'e', 'e', 'p'};
+    if (existing) imgtest::WriteFile(path, before);
+    imgtest::BoxLog boxes;
+    qvtest::StderrCapture err;
+    EXPECT_EQ(1, DSCameraImageSave(frame.data(), c.type, c.width, c.height, path.c_str()));
+    EXPECT_EQ("", err.Stop());
+    std::vector<Box> seen = boxes.Take();
+    ASSERT_EQ(c.boxes.size(), seen.size()) << imgtest::Describe(seen);
+    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(c.boxes[i], seen[i].text) << "box " << i;
+
+    if (c.outcome == Outcome::Nothing) {
+      if (existing) {
+        EXPECT_EQ(before, imgtest::ReadFile(path));
+      } else {
+        EXPECT_FALSE(imgtest::FileExists(path));
+      }
+    } else {
+      imgtest::ParsedBmp b = imgtest::ParseBmp(imgtest::ReadFile(path));
+      ASSERT_TRUE(b.ok);
+      EXPECT_EQ(54u, b.bytes);
+      EXPECT_EQ(54u, b.fileSize);
+      EXPECT_EQ(c.width, b.width);
+      EXPECT_EQ(c.height, b.height);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DllSaveLimits,
+    ::testing::Values(
+        // BMP: a row of 2^32 - 1 bytes, whose padded stride is 2^32.
+        LimitCase{"BmpPaddedRowOf4GiB", QVDX_FILE_BMP, 1431655765, 1, Outcome::Nothing, {}},
+        LimitCase{"BmpUnpaddedRowFileOver4GiB", QVDX_FILE_BMP, 1431655764, 1, Outcome::Nothing, {}},
+        LimitCase{"BmpPaddedRowsFileOver4GiB", QVDX_FILE_BMP, 477218587, 3, Outcome::Nothing, {}},
+        LimitCase{"BmpBytesWrap", QVDX_FILE_BMP, 65536, 65537, Outcome::Nothing, {}},
+        LimitCase{"BmpNoRowsOf4GiB", QVDX_FILE_BMP, 1431655765, 0, Outcome::BmpHeaderOnly, {}},
+        LimitCase{"BmpNoRowsWidestWidth", QVDX_FILE_BMP, INT_MAX, 0, Outcome::BmpHeaderOnly, {}},
+        // Raw: width x height bytes.
+        LimitCase{"RawBytesWrap", QVDX_FILE_RAW, 65536, 65537, Outcome::Nothing, {}},
+        LimitCase{"RawPast32Bits", QVDX_FILE_RAW, INT_MAX, 3, Outcome::Nothing, {}},
+        // JPEG: past 32 bits the working copy can't exist; past the library's
+        // 65500 pixels it refuses the image.
+        LimitCase{"JpegBytesWrap", QVDX_FILE_JPEG, 65536, 65537, Outcome::Nothing, {"memory is over!"}},
+        LimitCase{"JpegPast32Bits", QVDX_FILE_JPEG, 1431655766, 1, Outcome::Nothing, {"memory is over!"}},
+        LimitCase{"JpegRowOf4GiB", QVDX_FILE_JPEG, 1431655765, 1, Outcome::Nothing, {"Write Error"}},
+        LimitCase{"JpegWiderThanTheLibrary", QVDX_FILE_JPEG, 65501, 1, Outcome::Nothing, {"Write Error"}},
+        LimitCase{"JpegTallerThanTheLibrary", QVDX_FILE_JPEG, 1, 65501, Outcome::Nothing, {"Write Error"}},
+        // TIFF: rows past 2^31 - 1 bytes, which the 32-bit library can't size.
+        LimitCase{"TiffRowOf4GiB", QVDX_FILE_TIFF, 1431655765, 1, Outcome::Nothing, {}},
+        LimitCase{"TiffRowPast2GiB", QVDX_FILE_TIFF, 715827883, 1, Outcome::Nothing, {}},
+        LimitCase{"TiffBytesWrap", QVDX_FILE_TIFF, 65536, 65537, Outcome::Nothing, {}}),
+    [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
+
+// The widest frame the JPEG library takes still gives a file, in both builds.
+TEST(DllSaveLimitEdges, JpegOfTheLibrarysWidestAndTallestSize) {
+  imgtest::TempDir dir;
+  imgtest::BoxLog boxes;
+  for (SizeCase s : {SizeCase{65500, 1}, SizeCase{1, 65500}}) {
+    Bytes frame = imgtest::GradientFrame(s.width, s.height);
+    const std::string path = dir.Path("edge.jpg");
+    EXPECT_EQ(1, DSCameraImageSave(frame.data(), QVDX_FILE_JPEG, s.width, s.height, path.c_str()));
+    imgtest::DecodedJpeg d = imgtest::DecodeJpeg(path);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(unsigned(s.width), d.width);
+    EXPECT_EQ(unsigned(s.height), d.height);
+  }
   std::vector<Box> seen = boxes.Take();
   EXPECT_TRUE(seen.empty()) << imgtest::Describe(seen);
 }

@@ -1,9 +1,11 @@
 // The JPEG writer, read back with libjpeg-turbo's decompressor.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cstdlib>
 #include <cstring>
 
+#include "GrayLevel.h"
 #include "ImageDecoders.h"
 #include "ImageSave.h"
 #include "ImageTestSupport.h"
@@ -132,6 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"NegativeWidth", false, -4, 4, 0, {"memory is over!"}},
                       FailureCase{"NegativeHeight", false, 4, -1, 0, {"memory is over!"}},
                       FailureCase{"Beyond32Bits", false, 40000, 40000, 0, {"memory is over!"}},
+                      FailureCase{"BytesWrapIn32Bits", false, 65536, 65537, 0, {"memory is over!"}},
+                      // Sizes the library refuses: no file is created for them.
+                      FailureCase{"RowOf4GiB", false, 1431655765, 1, 0, {"Write Error"}},
+                      FailureCase{"WiderThanTheLibrary", false, 65501, 1, 0, {"Write Error"}},
+                      FailureCase{"TallerThanTheLibrary", false, 1, 65501, 0, {"Write Error"}},
                       FailureCase{"MissingFolder", false, 4, 4, 1, {"@", "Write Error"}},
                       FailureCase{"LongPathMissingFolder", false, 4, 4, 2, {"@", "Write Error"}}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
@@ -157,6 +164,10 @@ TEST(JpegWriter, WriterRefusesEmptyInputSilently) {
   EXPECT_EQ(0, WriteJpegFile(path.c_str(), nullptr, 2, 2, 1, 75));
   EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 0, 2, 1, 75));
   EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 2, 0, 0, 75));
+  // Past the library's 65500 pixels: refused before the file is opened.
+  EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 65501, 1, 1, 75));
+  EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 1, 65501, 0, 75));
+  EXPECT_EQ(0, WriteJpegFile(path.c_str(), pixels.data(), 0x80000000u, 1, 1, 75));
   EXPECT_FALSE(imgtest::FileExists(path));
   EXPECT_TRUE(boxes.Take().empty());
 }
@@ -190,6 +201,32 @@ INSTANTIATE_TEST_SUITE_P(Pixels, JpegGray,
                                            GrayCase{100, 100, 100, 100}, GrayCase{128, 128, 128, 127},
                                            GrayCase{1, 1, 1, 0}, GrayCase{255, 0, 0, 76}, GrayCase{0, 255, 0, 149},
                                            GrayCase{0, 0, 255, 29}));
+
+// The integer gray level against the double formula it stands for, for every pixel.
+// Only where doubles are evaluated in double precision (x86-64 and the like); the
+// 32-bit x87 build is covered by the file checks above, which it fails with doubles.
+TEST(JpegGrayLevel, EqualsTheDoubleFormulaForEveryPixel) {
+  if (FLT_EVAL_METHOD != 0) GTEST_SKIP() << "doubles are evaluated with excess precision here";
+  uint64_t mismatches = 0;
+  for (unsigned b0 = 0; b0 < 256; ++b0) {
+    for (unsigned b1 = 0; b1 < 256; ++b1) {
+      for (unsigned b2 = 0; b2 < 256; ++b2) {
+        // volatile: the compiler must not fold or fuse the formula.
+        volatile double first = b1 * 0.587, second = b0 * 0.299, third = b2 * 0.114;
+        volatile double sum = first + second;
+        sum = sum + third;
+        const unsigned char want = static_cast<unsigned char>(sum);
+        const unsigned char got = qv::GrayLevel(static_cast<unsigned char>(b0), static_cast<unsigned char>(b1),
+                                                static_cast<unsigned char>(b2));
+        if (got != want && ++mismatches <= 5) {
+          ADD_FAILURE() << "(" << b0 << ", " << b1 << ", " << b2 << "): " << int(got) << ", double formula "
+                        << int(want);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(0u, mismatches);
+}
 
 struct FlipCase {
   int rows;

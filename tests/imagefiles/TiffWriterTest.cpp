@@ -385,6 +385,11 @@ TEST(TiffRefuses, NothingToWriteLeavesNoFile) {
   EXPECT_EQ(0, WriteTiffFile(path.c_str(), 4, 4, 2, 24, 0, 1, 0, nullptr, 0, nullptr));
   EXPECT_EQ(0, WriteTiffFile(path.c_str(), 0, 4, 2, 24, 0, 1, 0, nullptr, 0, data.data()));
   EXPECT_EQ(0, WriteTiffFile(path.c_str(), 100000, 100000, 1, 8, 0, 1, 0, nullptr, 0, data.data()));
+  // Rows past 2^31 - 1 bytes, which the 32-bit library can't size, on every build.
+  EXPECT_EQ(0, SaveTiffImage(path.c_str(), data.data(), 1431655765, 1));
+  EXPECT_EQ(0, SaveTiffImage(path.c_str(), data.data(), 715827883, 1));
+  EXPECT_EQ(0, WriteTiffFile(path.c_str(), 715827883, 1, 2, 24, 0, 1, 0, nullptr, 0, data.data()));
+  EXPECT_EQ(0, WriteTiffFile(path.c_str(), 0x80000000u, 1, 1, 8, 0, 1, 0, nullptr, 0, data.data()));
   EXPECT_EQ("", err.Stop());
   EXPECT_TRUE(boxes.Take().empty());
   EXPECT_FALSE(imgtest::FileExists(path));
@@ -447,6 +452,18 @@ TEST_P(FlipTiffDepths, ReversesAcceptedDepthsOnly) {
           << c.bits << " bits, height " << height << ", row " << r;
     }
   }
+}
+
+// Rows whose bytes pass 32 bits are refused before any size could wrap in a 32-bit
+// build (two rows of 2^31 bytes would be 0 there).
+TEST(FlipTiffSizes, RowsBeyond32BitsChangeNothing) {
+  Bytes data(64);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i);
+  const Bytes before = data;
+  EXPECT_EQ(-1, FlipTiffRows(0x80000000u, 2, 8, data.data()));
+  EXPECT_EQ(-1, FlipTiffRows(0xFFFFFFFFu, 2, 48, data.data()));
+  EXPECT_EQ(-1, FlipTiffRows(65536, 65536, 8, data.data()));
+  EXPECT_EQ(before, data);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, FlipTiffDepths,

@@ -6,7 +6,10 @@ SOURCE="$1"; BUILD="$2"; TOOLCHAIN="$3"
 WORK="$BUILD/package-test"
 rm -rf "$WORK"; mkdir -p "$WORK"
 cmake --install "$BUILD" --prefix "$WORK/prefix" >/dev/null
-for f in bin/QVDirectX.dll lib/libQVDirectX.dll.a include/QVDirectX.h lib/cmake/QVDirectX/QVDirectXConfig.cmake; do
+for f in bin/QVDirectX.dll lib/libQVDirectX.dll.a include/QVDirectX.h lib/cmake/QVDirectX/QVDirectXConfig.cmake \
+         share/doc/QVDirectX/LICENSE share/doc/QVDirectX/THIRD-PARTY-NOTICES.md \
+         share/QVDirectX/declarations/QVDirectX.cs share/QVDirectX/declarations/QVDirectX.bas \
+         share/QVDirectX/declarations/QVDirectX.pas; do
   [ -f "$WORK/prefix/$f" ] || { echo "the package lacks $f"; exit 1; }
 done
 cmake -S "$SOURCE/examples/grab-one-frame" -B "$WORK/example" -G Ninja -DCMAKE_BUILD_TYPE=Release \
