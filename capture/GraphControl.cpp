@@ -14,6 +14,25 @@ HRESULT QueryMediaControl(IGraphBuilder* graph, ComHolder<IMediaControl>& slot) 
   return hr;
 }
 
+// Stops every filter of the graph that says it is not stopped. After a run that failed
+// part way (a lost device), the graph may count itself stopped while filters it paused
+// stay paused, and such filters refuse to be disconnected or removed. Each filter is
+// asked once, so a filter that refuses costs one call.
+void StopEveryFilter(IGraphBuilder* graph) {
+  ComHolder<IEnumFilters> filters;
+  if (FAILED(graph->EnumFilters(filters.Out())) || !filters) return;
+  ComHolder<IBaseFilter> filter;
+  while (filters->Next(1, filter.Out(), nullptr) == S_OK) {
+    if (!filter) continue;
+    FILTER_STATE state = State_Stopped;
+    if (FAILED(filter->GetState(0, &state)) || state != State_Stopped) filter->Stop();
+  }
+}
+
+// The walk below ends after this many passes whatever the graph answers: a graph of
+// this library holds a handful of filters.
+constexpr int kMaxTeardownPasses = 64;
+
 }  // namespace
 
 HRESULT CDSCamera::Play() {
@@ -65,6 +84,7 @@ void CDSCamera::TearDownGraph() {
   if (FAILED(QueryMediaControl(m_pGraph, m_pMediaControl))) return;
   m_pMediaControl->Stop();
   m_pMediaControl.Reset();
+  StopEveryFilter(m_pGraph);
 
   if (FAILED(m_pVideoWindow.QueryFrom(m_pGraph, IID_IVideoWindow))) return;
   if (m_pVideoWindow) {
@@ -80,7 +100,7 @@ void CDSCamera::TearDownGraph() {
   if (SUCCEEDED(m_pGraph->EnumFilters(filters.Out())) && filters) {
     std::set<IBaseFilter*> refused;
     bool removedOne = true;
-    while (removedOne) {
+    for (int pass = 0; removedOne && pass < kMaxTeardownPasses; ++pass) {
       removedOne = false;
       filters->Reset();
       ComHolder<IBaseFilter> filter;

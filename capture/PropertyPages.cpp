@@ -12,8 +12,10 @@ constexpr int kDeviceFrameY = 100;
 int ShowDevicePropertyPages(const CDSCamera* camera, HWND hostWindow) {
   if (camera == nullptr || !camera->m_bInitialized) return 0;
   // A build that failed before binding a device leaves no filter to show.
-  IBaseFilter* device = camera->m_pCaptureFilter;
-  if (device == nullptr) return 1;
+  // A reference of the call's own: the frame's message loop runs host code.
+  ComHolder<IBaseFilter> device;
+  device.CopyFrom(camera->m_pCaptureFilter);
+  if (!device) return 1;
   ComHolder<ISpecifyPropertyPages> pages;
   if (device->QueryInterface(IID_ISpecifyPropertyPages, pages.OutVoid()) != S_OK || !pages) return 1;
 
@@ -24,7 +26,7 @@ int ShowDevicePropertyPages(const CDSCamera* camera, HWND hostWindow) {
     return 1;
   }
   FixupControl* fixup = StartPropertyFrameFixup();
-  IUnknown* object = device;
+  IUnknown* object = device.Get();
   OleCreatePropertyFrame(hostWindow, kDeviceFrameX, kDeviceFrameY, nullptr, 1, &object, list.cElems, list.pElems, 0, 0,
                          nullptr);
   FinishPropertyFrameFixup(fixup);

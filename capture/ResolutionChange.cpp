@@ -42,17 +42,30 @@ void CDSCamera::ChangeResolution() {
   if (!m_pMediaControl) {
     if (FAILED(m_pMediaControl.QueryFrom(m_pGraph, IID_IMediaControl))) return;
   }
-  m_pMediaControl->Stop();
-  if (m_pCaptureFilter) RemoveDownstreamFilters(m_pCaptureFilter);
+  // The call works on references of its own from here on: the frame below runs a message
+  // loop, and nothing done from there can release what the rebuild uses.
+  ComHolder<IGraphBuilder> graph;
+  graph.CopyFrom(m_pGraph);
+  ComHolder<ICaptureGraphBuilder2> builder;
+  builder.CopyFrom(m_pCaptureBuilder);
+  ComHolder<IBaseFilter> captureFilter;
+  captureFilter.CopyFrom(m_pCaptureFilter);
+  ComHolder<ISampleGrabber> grabber;
+  grabber.CopyFrom(m_pGrabber);
+  ComHolder<IMediaControl> control;
+  control.CopyFrom(m_pMediaControl);
+
+  control->Stop();
+  if (captureFilter) RemoveDownstreamFilters(captureFilter);
 
   ComHolder<IAMStreamConfig> config;
   HRESULT hr = E_POINTER;
-  if (m_pCaptureFilter) {
-    hr = m_pCaptureBuilder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, m_pCaptureFilter,
-                                          IID_IAMStreamConfig, config.OutVoid());
+  if (captureFilter && builder) {
+    hr = builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Interleaved, captureFilter, IID_IAMStreamConfig,
+                                config.OutVoid());
     if (hr != S_OK) {
-      hr = m_pCaptureBuilder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_pCaptureFilter,
-                                            IID_IAMStreamConfig, config.OutVoid());
+      hr = builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, captureFilter, IID_IAMStreamConfig,
+                                  config.OutVoid());
     }
   }
   if (FAILED(hr) || !config) return;
@@ -62,37 +75,38 @@ void CDSCamera::ChangeResolution() {
 
   // Without a grabber (a build that failed early) there is nothing to rebuild with:
   // the graph stays stopped with the capture filter alone, and nothing is recorded.
-  if (!m_pGrabber) return;
+  if (!grabber || !graph) return;
 
-  m_pGraph->AddFilter(m_pCaptureFilter, L"Capture Filter");
-  ComHolder<IBaseFilter> grabberFilter = qv::GrabberFilterOf(m_pGrabber);
+  graph->AddFilter(captureFilter, L"Capture Filter");
+  ComHolder<IBaseFilter> grabberFilter = qv::GrabberFilterOf(grabber);
 
   MediaTypeHolder request;
   if (format.HasTaskRecord()) {
-    m_pGrabber->SetMediaType(format.Get());
+    grabber->SetMediaType(format.Get());
   } else {
     // The pin gave no format: ask for RGB24 of any size, as the first build does.
     qv::RequestRgb24(*request);
-    m_pGrabber->SetMediaType(request.Get());
+    grabber->SetMediaType(request.Get());
   }
-  qv::AddGrabberToGraph(m_pGraph, grabberFilter);
-  qv::RenderThroughGrabber(m_pCaptureBuilder, MEDIATYPE_Interleaved, m_pCaptureFilter, grabberFilter);
+  qv::AddGrabberToGraph(graph, grabberFilter);
+  qv::RenderThroughGrabber(builder, MEDIATYPE_Interleaved, captureFilter, grabberFilter);
 
   if (format.HasTaskRecord()) {
     qv::RecordGrabbedFormat(*format);
-  } else if (SUCCEEDED(m_pGrabber->GetConnectedMediaType(request.Get()))) {
+  } else if (SUCCEEDED(grabber->GetConnectedMediaType(request.Get()))) {
     qv::RecordGrabbedFormat(*request);
     ReleaseMediaType(*request);
   } else {
     g_grabberCB.RecordFormat(MEDIASUBTYPE_RGB24, 0, 0);
   }
 
-  qv::StartBufferCallbacks(m_pGrabber);
+  qv::StartBufferCallbacks(grabber);
 
   format.Reset();
   grabberFilter.Reset();
 
-  m_pMediaControl->Run();
+  control->Run();
+  control.Reset();
   m_pMediaControl.Reset();
   SetupVideoWindow();
   g_nGrabFlag = 1;

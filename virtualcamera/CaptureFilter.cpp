@@ -58,15 +58,29 @@ STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
   return S_OK;
 }
 
+namespace {
+constexpr HRESULT kNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+}  // namespace
+
+void CaptureFilter::DeviceLost() {
+  m_lost = true;
+  IFilterGraph* graph = m_eventGraph;
+  ComHolder<IMediaEventSink> events;
+  if (graph != nullptr && SUCCEEDED(events.QueryFrom(graph, IID_IMediaEventSink)) && events)
+    events->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 0);
+}
+
 STDMETHODIMP CaptureFilter::Stop() {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
+  // A lost device still lets its own thread go, but says it is gone.
   if (m_state != State_Stopped) m_pin->Deactivate();
   m_state = State_Stopped;
-  return S_OK;
+  return m_lost ? kNotConnected : S_OK;
 }
 
 STDMETHODIMP CaptureFilter::Pause() {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
+  if (m_lost) return kNotConnected;
   if (m_state == State_Stopped) {
     const HRESULT hr = m_pin->Activate();
     if (FAILED(hr)) return hr;
@@ -79,6 +93,7 @@ STDMETHODIMP CaptureFilter::Pause() {
 
 STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME start) {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
+  if (m_lost) return kNotConnected;
   if (m_state == State_Stopped) {
     const HRESULT hr = m_pin->Activate();
     if (FAILED(hr)) return hr;
@@ -138,6 +153,7 @@ STDMETHODIMP CaptureFilter::QueryFilterInfo(FILTER_INFO* info) {
 STDMETHODIMP CaptureFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
   m_graph = graph;
+  m_eventGraph = graph;
   m_name = name != nullptr ? name : L"";
   return S_OK;
 }
@@ -164,6 +180,7 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (ReadNumber(bag, kValueStopAfterFrames, &number)) m_options.stopAfterFrames = number;
   if (ReadNumber(bag, kValueNoStreamConfig, &number)) m_options.streamConfig = number == 0;
   if (ReadNumber(bag, kValueNoPropertyPages, &number)) m_options.propertyPages = number == 0;
+  if (ReadNumber(bag, kValueLoseDevice, &number)) m_options.losesDevice = number != 0;
   m_pin->OptionsLoaded();
   return S_OK;
 }

@@ -23,6 +23,7 @@ struct DeviceOptions {
   uint32_t stopAfterFrames = 0;
   bool streamConfig = true;
   bool propertyPages = true;
+  bool losesDevice = false;  // at the frame limit: lost (see DeviceLost)
 };
 
 class CaptureFilter final
@@ -66,6 +67,10 @@ class CaptureFilter final
   const DeviceOptions& Options() const { return m_options; }
   const std::atomic<bool>& Still() const { return m_still; }
   IPin* Pin();
+  // Called once on the streaming thread at the frame limit of a device that gets lost:
+  // from then on Pause, Run and Stop answer "not connected", and the graph hears
+  // EC_DEVICE_LOST. Takes no lock (the host thread may hold it while joining the stream).
+  void DeviceLost();
 
  private:
   ~CaptureFilter() override;
@@ -74,6 +79,8 @@ class CaptureFilter final
   std::recursive_mutex m_lock;
   FILTER_STATE m_state = State_Stopped;
   IFilterGraph* m_graph = nullptr;  // not counted: the graph holds the filter
+  std::atomic<IFilterGraph*> m_eventGraph{nullptr};  // the same, for the streaming thread
+  std::atomic<bool> m_lost{false};
   std::wstring m_name;
   ComHolder<IReferenceClock> m_clock;
   DeviceOptions m_options;

@@ -35,7 +35,11 @@ void* CapturePin::Interface(REFIID iid) {
   return Listed(iid);
 }
 
-void CapturePin::OptionsLoaded() { m_streamer.SetFrameLimit(m_filter.Options().stopAfterFrames); }
+void CapturePin::OptionsLoaded() {
+  m_streamer.SetFrameLimit(m_filter.Options().stopAfterFrames);
+  if (m_filter.Options().losesDevice)
+    m_streamer.SetLimitReached([](void* filter) { static_cast<CaptureFilter*>(filter)->DeviceLost(); }, &m_filter);
+}
 
 int CapturePin::CurrentFormatLocked() const { return m_connected ? m_connectedFormat : m_format; }
 

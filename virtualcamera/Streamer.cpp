@@ -78,6 +78,10 @@ void Streamer::Loop() {
       first = true;
     }
     const bool unplugged = m_limit != 0 && m_frames >= m_limit;
+    if (unplugged && !m_limitReported) {
+      m_limitReported = true;
+      if (m_onLimit != nullptr) m_onLimit(m_limitContext);
+    }
     if (halted || unplugged) {
       WaitForSingleObject(m_wake, INFINITE);
       continue;

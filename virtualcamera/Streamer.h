@@ -28,6 +28,11 @@ class Streamer {
 
   // After `limit` frames in the filter's life no more are delivered (0: no limit).
   void SetFrameLimit(uint32_t limit) { m_limit = limit; }
+  // Called once on the streaming thread when the limit is reached (null: nothing).
+  void SetLimitReached(void (*onLimit)(void*), void* context) {
+    m_onLimit = onLimit;
+    m_limitContext = context;
+  }
   // Running: start the thread if needed and deliver with stream times from tStart on the
   // clock (or from now without one). The pointers stay valid until Quit returns.
   void Run(IMemAllocator* allocator, IMemInputPin* input, const TestPicture* picture, const std::atomic<bool>* still,
@@ -50,6 +55,9 @@ class Streamer {
   std::atomic<bool> m_deliver{false};
   std::atomic<uint32_t> m_runGeneration{0};
   uint32_t m_limit = 0;
+  void (*m_onLimit)(void*) = nullptr;
+  void* m_limitContext = nullptr;
+  bool m_limitReported = false;  // the streaming thread's own
   std::atomic<uint32_t> m_frames{0};
   std::atomic<uint64_t> m_workTicks{0};
   LARGE_INTEGER m_frequency{};

@@ -29,6 +29,8 @@ constexpr const wchar_t* kValueClsid = L"CLSID";
 constexpr const wchar_t* kValueStopAfterFrames = L"QvStopAfterFrames";  // deliver N frames, then none
 constexpr const wchar_t* kValueNoStreamConfig = L"QvNoStreamConfig";    // 1: pin without IAMStreamConfig
 constexpr const wchar_t* kValueNoPropertyPages = L"QvNoPropertyPages";  // 1: no ISpecifyPropertyPages
+// 1: at the frame limit the device is lost (EC_DEVICE_LOST; Pause, Run and Stop then fail)
+constexpr const wchar_t* kValueLoseDevice = L"QvLoseDevice";
 
 // Control IDs of the property pages' child windows (children of the page window, which
 // is a child of the property frame's page host).

@@ -69,6 +69,7 @@ VirtualCameraDevices::VirtualCameraDevices(const std::vector<VirtualDevice>& dev
     entry.stopAfterFrames = devices[i].stopAfterFrames;
     entry.noStreamConfig = devices[i].noStreamConfig;
     entry.noPropertyPages = devices[i].noPropertyPages;
+    entry.losesDevice = devices[i].losesDevice;
     const HRESULT written = qvvcam::WriteDevice(entry);
     m_subkeys.push_back(subkey);
     if (FAILED(written)) {

@@ -29,6 +29,7 @@ struct VirtualDevice {
   bool noStreamConfig = false;              // the pin offers no IAMStreamConfig
   bool noPropertyPages = false;             // neither filter nor pin offers ISpecifyPropertyPages
   bool failsToCreate = false;               // BindToObject fails (the class can't be created)
+  bool losesDevice = false;                 // at stopAfterFrames: EC_DEVICE_LOST, Pause/Run/Stop fail
 
   static VirtualDevice Named(std::wstring name);
   static VirtualDevice Unreadable();

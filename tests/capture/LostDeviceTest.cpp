@@ -1,0 +1,134 @@
+// A camera that goes away while it runs: after 20 frames it delivers none, sends
+// EC_DEVICE_LOST, and its Pause, Run and Stop answer "not connected". Every call must
+// return, the close within a second, and the next open must work.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "PropertyFrameDriver.h"
+#include "QVDirectX.h"
+#include "TestPicture.h"
+#include "VirtualCameraDevices.h"
+
+namespace {
+
+constexpr DWORD kCloseLimitMs = 1000;
+constexpr DWORD kHangLimitMs = 20000;  // past this the process is ended: a hang, not a slow call
+
+// Runs call on this thread while a watchdog waits; returns the milliseconds it took. A
+// call still running after kHangLimitMs ends the process with a message instead of
+// hanging the suite.
+DWORD Watched(const char* what, const std::function<void()>& call) {
+  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread watchdog([done, what] {
+    if (WaitForSingleObject(done, kHangLimitMs) != WAIT_OBJECT_0) {
+      fprintf(stderr, "%s did not return within %lu ms\n", what, static_cast<unsigned long>(kHangLimitMs));
+      fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), 3);
+    }
+  });
+  const DWORD start = GetTickCount();
+  call();
+  const DWORD took = GetTickCount() - start;
+  SetEvent(done);
+  watchdog.join();
+  CloseHandle(done);
+  return took;
+}
+
+// The newest grab if it carries a whole frame of the picture.
+bool GrabWholeFrame(uint32_t* sequence) {
+  int32_t width = 0, height = 0;
+  DSCameraGetImageSize(&width, &height);
+  if (width <= 0 || height <= 0) return false;
+  const size_t bytes = static_cast<size_t>(width) * height * 3;
+  std::vector<unsigned char> frame(bytes, 0xA5);
+  DSGrabFrame(frame.data());
+  const qvvcam::FrameCheck check = qvvcam::CheckRgb24Frame(frame.data(), bytes, width, height);
+  if (check.status != qvvcam::FrameStatus::Ok) return false;
+  if (sequence) *sequence = check.sequence;
+  return true;
+}
+
+bool WholeFrameWithin(DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    if (GrabWholeFrame(nullptr)) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+class LostDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
+                           nullptr, nullptr);
+  }
+  void TearDown() override {
+    DSCameraUnInit();
+    DestroyWindow(host);
+    CoUninitialize();
+  }
+
+  // Opens, runs until the device is gone, and checks the grab kept its last frame.
+  void OpenUntilLost() {
+    ASSERT_EQ(1, DSCameraInit(0, host));
+    DSCameraPlay();
+    ASSERT_TRUE(WholeFrameWithin(5000)) << "the device delivers before it is lost";
+    Sleep(1500);  // well past the 20th frame
+    uint32_t first = 0, second = 0;
+    ASSERT_TRUE(GrabWholeFrame(&first)) << "the grab keeps the last whole frame";
+    Sleep(300);
+    ASSERT_TRUE(GrabWholeFrame(&second));
+    EXPECT_EQ(first, second) << "no frame after the loss";
+    EXPECT_LT(first, 20u);
+  }
+
+  void CloseWithinLimitAndReopen() {
+    const DWORD took = Watched("DSCameraUnInit", [] { EXPECT_EQ(1, DSCameraUnInit()); });
+    EXPECT_LT(took, kCloseLimitMs) << "the close took " << took << " ms";
+    ASSERT_EQ(1, DSCameraInit(0, host)) << "the next open";
+    DSCameraPlay();
+    EXPECT_TRUE(WholeFrameWithin(5000)) << "the next open delivers";
+    EXPECT_EQ(1, DSCameraUnInit());
+  }
+
+  HWND host = nullptr;
+};
+
+qvtest::VirtualDevice LosingDevice() {
+  qvtest::VirtualDevice d = qvtest::VirtualDevice::Named(L"Lost");
+  d.stopAfterFrames = 20;
+  d.losesDevice = true;
+  return d;
+}
+
+}  // namespace
+
+TEST_F(LostDevice, FormatChangeStopAndCloseAllReturnAfterTheLoss) {
+  qvtest::VirtualCameraDevices devices({LosingDevice()});
+  ASSERT_TRUE(devices.Ok()) << devices.Error();
+  OpenUntilLost();
+  Watched("DSResolution", [] {
+    qvtest::PropertyFrameAction cancel([](HWND frame) { qvtest::PressFrameButton(frame, IDCANCEL); });
+    EXPECT_EQ(1, DSResolution());
+  });
+  Watched("DSCameraStop", [] { EXPECT_EQ(1, DSCameraStop()); });
+  CloseWithinLimitAndReopen();
+}
+
+TEST_F(LostDevice, CloseAfterTheLossWithoutAFormatChange) {
+  qvtest::VirtualCameraDevices devices({LosingDevice()});
+  ASSERT_TRUE(devices.Ok()) << devices.Error();
+  OpenUntilLost();
+  Watched("DSCameraStop", [] { EXPECT_EQ(1, DSCameraStop()); });
+  CloseWithinLimitAndReopen();
+}
