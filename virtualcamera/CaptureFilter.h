@@ -23,6 +23,7 @@ struct DeviceOptions {
   uint32_t stopAfterFrames = 0;
   bool streamConfig = true;
   bool propertyPages = true;
+  uint32_t mjpgDamage = 0;  // a MjpgDamage value; others are ignored
 };
 
 class CaptureFilter final

@@ -35,7 +35,12 @@ void* CapturePin::Interface(REFIID iid) {
   return Listed(iid);
 }
 
-void CapturePin::OptionsLoaded() { m_streamer.SetFrameLimit(m_filter.Options().stopAfterFrames); }
+void CapturePin::OptionsLoaded() {
+  m_streamer.SetFrameLimit(m_filter.Options().stopAfterFrames);
+  const uint32_t damage = m_filter.Options().mjpgDamage;
+  m_streamer.SetMjpgDamage(damage <= static_cast<uint32_t>(MjpgDamage::NoHuffmanTables) ? static_cast<MjpgDamage>(damage)
+                                                                                         : MjpgDamage::None);
+}
 
 int CapturePin::CurrentFormatLocked() const { return m_connected ? m_connectedFormat : m_format; }
 

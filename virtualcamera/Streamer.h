@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "MjpgDamage.h"
 #include "TestPicture.h"
 
 namespace qvvcam {
@@ -28,6 +29,8 @@ class Streamer {
 
   // After `limit` frames in the filter's life no more are delivered (0: no limit).
   void SetFrameLimit(uint32_t limit) { m_limit = limit; }
+  // What is done to the MJPG frames it delivers (set before the first Run).
+  void SetMjpgDamage(MjpgDamage damage) { m_damage = damage; }
   // Running: start the thread if needed and deliver with stream times from tStart on the
   // clock (or from now without one). The pointers stay valid until Quit returns.
   void Run(IMemAllocator* allocator, IMemInputPin* input, const TestPicture* picture, const std::atomic<bool>* still,
@@ -50,6 +53,7 @@ class Streamer {
   std::atomic<bool> m_deliver{false};
   std::atomic<uint32_t> m_runGeneration{0};
   uint32_t m_limit = 0;
+  MjpgDamage m_damage = MjpgDamage::None;
   std::atomic<uint32_t> m_frames{0};
   std::atomic<uint64_t> m_workTicks{0};
   LARGE_INTEGER m_frequency{};

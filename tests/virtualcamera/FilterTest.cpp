@@ -167,7 +167,7 @@ struct BadType {
 };
 const BadType kBadTypes[] = {
     {"audio major type", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.majortype = MEDIATYPE_Audio; }},
-    {"RGB32 subtype", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.subtype = MEDIASUBTYPE_RGB32; }},
+    {"RGB555 subtype", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.subtype = MEDIASUBTYPE_RGB555; }},
     {"800x600", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.bmiHeader.biWidth = 800, v.bmiHeader.biHeight = 600; }},
     {"negative height", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.bmiHeader.biHeight = -480; }},
     {"60 fps", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.AvgTimePerFrame = 166666; }},

@@ -18,6 +18,7 @@ struct DeviceEntry {
   DWORD stopAfterFrames = 0;  // 0: never stops
   bool noStreamConfig = false;
   bool noPropertyPages = false;
+  DWORD mjpgDamage = 0;  // QvMjpgDamage: a qvvcam::MjpgDamage value
 };
 
 // HKLM\Software\Classes\CLSID\{860BB310-5D01-11d0-BD3B-00A0C911CE86}\Instance

@@ -29,6 +29,7 @@ constexpr const wchar_t* kValueClsid = L"CLSID";
 constexpr const wchar_t* kValueStopAfterFrames = L"QvStopAfterFrames";  // deliver N frames, then none
 constexpr const wchar_t* kValueNoStreamConfig = L"QvNoStreamConfig";    // 1: pin without IAMStreamConfig
 constexpr const wchar_t* kValueNoPropertyPages = L"QvNoPropertyPages";  // 1: no ISpecifyPropertyPages
+constexpr const wchar_t* kValueMjpgDamage = L"QvMjpgDamage";  // 1 truncated, 2 corrupt, 3 no Huffman tables
 
 // Control IDs of the property pages' child windows (children of the page window, which
 // is a child of the property frame's page host).
