@@ -57,6 +57,9 @@ uint32_t GetLe32(const uint8_t* at) {
   return v;
 }
 
+// The comment's last field: covers the entropy-coded data and the comment's other fields.
+uint32_t MjpgDataSum(const uint8_t* scan, size_t length, uint32_t sequence, uint32_t pictureChecksum);
+
 // 4:2:0 planes of a top-down frame: Y, then U and V (NV12: one interleaved plane).
 struct Planes {
   uint8_t* y;
@@ -178,6 +181,12 @@ uint32_t WeightedSum(const uint8_t* data, size_t size) {
 }
 
 bool IsPlanar(PixelFormat p) { return p == PixelFormat::Nv12 || p == PixelFormat::I420 || p == PixelFormat::Yv12; }
+
+namespace {
+uint32_t MjpgDataSum(const uint8_t* scan, size_t length, uint32_t sequence, uint32_t pictureChecksum) {
+  return WeightedSum(scan, length) + sequence * kSequenceWeight + pictureChecksum;
+}
+}  // namespace
 
 BoxPlace BoxPlacement(const FrameFormat& f, uint32_t sequence) {
   const int width = f.width / 8;
@@ -309,7 +318,7 @@ size_t TestPicture::Generate(uint32_t sequence, uint8_t* dst, size_t capacity, b
     const size_t length = m_encoder->Encode(m_sourceFrame.get(), comment, sizeof comment, dst, capacity);
     const size_t scan = length != 0 ? ScanDataOffset(dst, length) : 0;
     if (scan == 0 || dst[2] != 0xFF || dst[3] != 0xFE) return 0;
-    PutLe32(dst + kMjpgDataSumOffset, WeightedSum(dst + scan, length - scan) + sequence * kSequenceWeight);
+    PutLe32(dst + kMjpgDataSumOffset, MjpgDataSum(dst + scan, length - scan, sequence, GetLe32(comment + 12)));
     return length;
   }
   if (capacity < m_background.size()) return 0;
@@ -497,7 +506,7 @@ FrameCheck CheckFrame(const FrameFormat& format, const uint8_t* frame, size_t si
       check.sequence = GetLe32(frame + kMjpgSeqOffset);
       check.checksum = GetLe32(frame + kMjpgSeqOffset + 4);
       const size_t scan = ScanDataOffset(frame, size);
-      const uint32_t content = scan == 0 ? 0 : WeightedSum(frame + scan, size - scan) + check.sequence * kSequenceWeight;
+      const uint32_t content = scan == 0 ? 0 : MjpgDataSum(frame + scan, size - scan, check.sequence, check.checksum);
       check.status = scan != 0 && content == GetLe32(frame + kMjpgDataSumOffset) ? FrameStatus::Ok : FrameStatus::BadChecksum;
       return check;
     }
