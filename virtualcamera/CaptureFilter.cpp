@@ -181,6 +181,7 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (ReadNumber(bag, kValueNoStreamConfig, &number)) m_options.streamConfig = number == 0;
   if (ReadNumber(bag, kValueNoPropertyPages, &number)) m_options.propertyPages = number == 0;
   if (ReadNumber(bag, kValueLoseDevice, &number)) m_options.losesDevice = number != 0;
+  if (ReadNumber(bag, kValueMjpgDamage, &number)) m_options.mjpgDamage = number;
   m_pin->OptionsLoaded();
   return S_OK;
 }

@@ -24,6 +24,7 @@ struct DeviceOptions {
   bool streamConfig = true;
   bool propertyPages = true;
   bool losesDevice = false;  // at the frame limit: lost (see DeviceLost)
+  uint32_t mjpgDamage = 0;  // a MjpgDamage value; others are ignored
 };
 
 class CaptureFilter final

@@ -10,10 +10,10 @@ namespace qvvcam {
 namespace {
 
 const wchar_t* SubtypeName(const GUID& subtype) {
-  if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB24)) return L"RGB24";
-  if (IsEqualGUID(subtype, MEDIASUBTYPE_YUY2)) return L"YUY2";
-  if (IsEqualGUID(subtype, MEDIASUBTYPE_UYVY)) return L"UYVY";
-  if (IsEqualGUID(subtype, MEDIASUBTYPE_MJPG)) return L"MJPG";
+  static const wchar_t* const kNames[kPixelFormatCount] = {L"RGB24", L"YUY2", L"UYVY", L"MJPG",
+                                                           L"RGB32", L"NV12", L"I420", L"YV12"};
+  for (int p = 0; p < kPixelFormatCount; ++p)
+    if (IsEqualGUID(subtype, SubtypeOf(static_cast<PixelFormat>(p)))) return kNames[p];
   return L"?";
 }
 

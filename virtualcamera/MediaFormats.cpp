@@ -5,14 +5,14 @@
 namespace qvvcam {
 namespace {
 
-constexpr SIZE kSizes[4] = {{320, 240}, {640, 480}, {1280, 720}, {1920, 1080}};
-constexpr PixelFormat kPixels[4] = {PixelFormat::Rgb24, PixelFormat::Yuy2, PixelFormat::Uyvy, PixelFormat::Mjpg};
+constexpr SIZE kSizes[kSizeCount] = {{320, 240}, {640, 480}, {1280, 720}, {1920, 1080}};
 
 struct Table {
   FrameFormat formats[kFormatCount];
   Table() {
-    for (int p = 0; p < 4; ++p)
-      for (int s = 0; s < 4; ++s) formats[p * 4 + s] = {kPixels[p], static_cast<int>(kSizes[s].cx), static_cast<int>(kSizes[s].cy)};
+    for (int p = 0; p < kPixelFormatCount; ++p)
+      for (int s = 0; s < kSizeCount; ++s)
+        formats[p * kSizeCount + s] = {static_cast<PixelFormat>(p), static_cast<int>(kSizes[s].cx), static_cast<int>(kSizes[s].cy)};
   }
 };
 const Table& TheTable() {
@@ -25,11 +25,33 @@ DWORD FourCc(PixelFormat p) {
     case PixelFormat::Yuy2: return MAKEFOURCC('Y', 'U', 'Y', '2');
     case PixelFormat::Uyvy: return MAKEFOURCC('U', 'Y', 'V', 'Y');
     case PixelFormat::Mjpg: return MAKEFOURCC('M', 'J', 'P', 'G');
+    case PixelFormat::Nv12: return MAKEFOURCC('N', 'V', '1', '2');
+    case PixelFormat::I420: return MAKEFOURCC('I', '4', '2', '0');
+    case PixelFormat::Yv12: return MAKEFOURCC('Y', 'V', '1', '2');
     default: return BI_RGB;
   }
 }
 
+WORD BitCount(PixelFormat p) {
+  switch (p) {
+    case PixelFormat::Yuy2:
+    case PixelFormat::Uyvy: return 16;
+    case PixelFormat::Rgb32: return 32;
+    case PixelFormat::Nv12:
+    case PixelFormat::I420:
+    case PixelFormat::Yv12: return 12;
+    default: return 24;
+  }
+}
+
+// FOURCC subtypes: the FOURCC as the first field, then 0000-0010-8000-00AA00389B71.
+constexpr GUID FourCcSubtype(DWORD fourcc) { return {fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}}; }
+
 }  // namespace
+
+const GUID kSubtypeNv12 = FourCcSubtype(MAKEFOURCC('N', 'V', '1', '2'));
+const GUID kSubtypeI420 = FourCcSubtype(MAKEFOURCC('I', '4', '2', '0'));
+const GUID kSubtypeYv12 = FourCcSubtype(MAKEFOURCC('Y', 'V', '1', '2'));
 
 const FrameFormat& FormatAt(int index) {
   return TheTable().formats[(index >= 0 && index < kFormatCount) ? index : kDefaultFormat];
@@ -48,6 +70,10 @@ const GUID& SubtypeOf(PixelFormat p) {
     case PixelFormat::Yuy2: return MEDIASUBTYPE_YUY2;
     case PixelFormat::Uyvy: return MEDIASUBTYPE_UYVY;
     case PixelFormat::Mjpg: return MEDIASUBTYPE_MJPG;
+    case PixelFormat::Rgb32: return MEDIASUBTYPE_RGB32;
+    case PixelFormat::Nv12: return kSubtypeNv12;
+    case PixelFormat::I420: return kSubtypeI420;
+    case PixelFormat::Yv12: return kSubtypeYv12;
     default: return MEDIASUBTYPE_RGB24;
   }
 }
@@ -64,9 +90,9 @@ HRESULT FillMediaType(const FrameFormat& f, AM_MEDIA_TYPE* mt) {
   BITMAPINFOHEADER& bih = vih->bmiHeader;
   bih.biSize = sizeof(BITMAPINFOHEADER);
   bih.biWidth = f.width;
-  bih.biHeight = f.height;  // positive: RGB24 bottom-up; the FOURCC formats are top-down
+  bih.biHeight = f.height;  // positive: RGB bottom-up; the FOURCC formats are top-down
   bih.biPlanes = 1;
-  bih.biBitCount = f.pixel == PixelFormat::Yuy2 || f.pixel == PixelFormat::Uyvy ? 16 : 24;
+  bih.biBitCount = BitCount(f.pixel);
   bih.biCompression = FourCc(f.pixel);
   bih.biSizeImage = image;
   mt->majortype = MEDIATYPE_Video;
@@ -115,9 +141,10 @@ bool FormatOfMediaType(const AM_MEDIA_TYPE* mt, FrameFormat* out) {
     return false;
   const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
   if (vih->AvgTimePerFrame != 0 && vih->AvgTimePerFrame != kFrameInterval) return false;
-  for (int p = 0; p < 4; ++p) {
-    if (!IsEqualGUID(mt->subtype, SubtypeOf(kPixels[p]))) continue;
-    const FrameFormat f{kPixels[p], static_cast<int>(vih->bmiHeader.biWidth), static_cast<int>(vih->bmiHeader.biHeight)};
+  for (int p = 0; p < kPixelFormatCount; ++p) {
+    const PixelFormat pixel = static_cast<PixelFormat>(p);
+    if (!IsEqualGUID(mt->subtype, SubtypeOf(pixel))) continue;
+    const FrameFormat f{pixel, static_cast<int>(vih->bmiHeader.biWidth), static_cast<int>(vih->bmiHeader.biHeight)};
     if (FormatIndex(f) < 0) return false;
     if (out) *out = f;
     return true;

@@ -12,16 +12,21 @@ namespace qvvcam {
 constexpr int kFramesPerSecond = 30;
 constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
 constexpr REFERENCE_TIME kFrameInterval = kUnitsPerSecond / kFramesPerSecond;  // 333333
-constexpr int kFormatCount = 16;
+constexpr int kSizeCount = 4;
+constexpr int kFormatCount = kPixelFormatCount * kSizeCount;
 
-// The capabilities in GetStreamCaps order: RGB24, YUY2, UYVY, MJPG, each at 320x240,
-// 640x480, 1280x720 and 1920x1080.
+// The capabilities in GetStreamCaps order: RGB24, YUY2, UYVY, MJPG, RGB32, NV12, I420,
+// YV12 (PixelFormat order), each at 320x240, 640x480, 1280x720 and 1920x1080.
 const FrameFormat& FormatAt(int index);
 // RGB24 640x480: what the pin offers first and connects with until SetFormat.
 constexpr int kDefaultFormat = 1;
 int FormatIndex(const FrameFormat& format);  // -1 when not one of the table
 
 const GUID& SubtypeOf(PixelFormat pixel);
+// The FOURCC-based subtypes the platform's headers may lack.
+extern const GUID kSubtypeNv12;
+extern const GUID kSubtypeI420;
+extern const GUID kSubtypeYv12;
 
 // Fills a media type (format block in task memory) for a table format.
 HRESULT FillMediaType(const FrameFormat& format, AM_MEDIA_TYPE* mt);

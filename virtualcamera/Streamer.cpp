@@ -114,6 +114,8 @@ bool Streamer::Deliver(uint32_t sequence, bool first) {
   size_t length = 0;
   if (SUCCEEDED(sample->GetPointer(&data)) && data != nullptr)
     length = m_picture->Generate(sequence, data, static_cast<size_t>(sample->GetSize()), m_still && *m_still);
+  if (length != 0 && m_damage != MjpgDamage::None && m_picture->Format().pixel == PixelFormat::Mjpg)
+    length = ApplyMjpgDamage(m_damage, sequence, data, length);
   if (length == 0) return false;
   REFERENCE_TIME start = 0;
   IReferenceClock* clock = m_clock;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "MjpgDamage.h"
 #include "TestPicture.h"
 
 namespace qvvcam {
@@ -33,6 +34,8 @@ class Streamer {
     m_onLimit = onLimit;
     m_limitContext = context;
   }
+  // What is done to the MJPG frames it delivers (set before the first Run).
+  void SetMjpgDamage(MjpgDamage damage) { m_damage = damage; }
   // Running: start the thread if needed and deliver with stream times from tStart on the
   // clock (or from now without one). The pointers stay valid until Quit returns.
   void Run(IMemAllocator* allocator, IMemInputPin* input, const TestPicture* picture, const std::atomic<bool>* still,
@@ -58,6 +61,7 @@ class Streamer {
   void (*m_onLimit)(void*) = nullptr;
   void* m_limitContext = nullptr;
   bool m_limitReported = false;  // the streaming thread's own
+  MjpgDamage m_damage = MjpgDamage::None;
   std::atomic<uint32_t> m_frames{0};
   std::atomic<uint64_t> m_workTicks{0};
   LARGE_INTEGER m_frequency{};

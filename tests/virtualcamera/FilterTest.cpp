@@ -80,6 +80,25 @@ TEST_F(VcamFilterTest, PinIsAnOutputInTheCaptureCategory) {
   EXPECT_EQ(m_pin->ConnectionMediaType(&connected), VFW_E_NOT_CONNECTED);
 }
 
+// What each offered subtype's VIDEOINFOHEADER must say.
+struct OfferedFormat {
+  const char* name;
+  const GUID* subtype;
+  DWORD compression;
+  WORD bitCount;
+  int halfBytesPerPixel;  // biSizeImage = w x h x this / 2
+};
+const OfferedFormat kOfferedFormats[] = {
+    {"RGB24", &MEDIASUBTYPE_RGB24, BI_RGB, 24, 6},
+    {"YUY2", &MEDIASUBTYPE_YUY2, MAKEFOURCC('Y', 'U', 'Y', '2'), 16, 4},
+    {"UYVY", &MEDIASUBTYPE_UYVY, MAKEFOURCC('U', 'Y', 'V', 'Y'), 16, 4},
+    {"MJPG", &MEDIASUBTYPE_MJPG, MAKEFOURCC('M', 'J', 'P', 'G'), 24, 4},
+    {"RGB32", &MEDIASUBTYPE_RGB32, BI_RGB, 32, 8},
+    {"NV12", &MEDIASUBTYPE_NV12, MAKEFOURCC('N', 'V', '1', '2'), 12, 3},
+    {"I420", &kSubtypeI420, MAKEFOURCC('I', '4', '2', '0'), 12, 3},
+    {"YV12", &MEDIASUBTYPE_YV12, MAKEFOURCC('Y', 'V', '1', '2'), 12, 3},
+};
+
 TEST_F(VcamFilterTest, OffersEveryFormatWithRgb24First) {
   ComHolder<IEnumMediaTypes> types;
   ASSERT_EQ(m_pin->EnumMediaTypes(types.Out()), S_OK);
@@ -91,35 +110,29 @@ TEST_F(VcamFilterTest, OffersEveryFormatWithRgb24First) {
     const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt->pbFormat);
     EXPECT_EQ(vih->AvgTimePerFrame, 333333);
     EXPECT_GT(h, 0);
-    const char* name = IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24) ? "RGB24"
-                       : IsEqualGUID(mt->subtype, MEDIASUBTYPE_YUY2) ? "YUY2"
-                       : IsEqualGUID(mt->subtype, MEDIASUBTYPE_UYVY) ? "UYVY"
-                       : IsEqualGUID(mt->subtype, MEDIASUBTYPE_MJPG) ? "MJPG"
-                                                                     : "?";
-    const bool packed = IsEqualGUID(mt->subtype, MEDIASUBTYPE_YUY2) || IsEqualGUID(mt->subtype, MEDIASUBTYPE_UYVY);
-    if (IsEqualGUID(mt->subtype, MEDIASUBTYPE_RGB24)) {
-      EXPECT_EQ(vih->bmiHeader.biSizeImage, static_cast<DWORD>(w * h * 3));
-      EXPECT_EQ(vih->bmiHeader.biCompression, static_cast<DWORD>(BI_RGB));
-    } else if (packed) {
-      EXPECT_EQ(vih->bmiHeader.biSizeImage, static_cast<DWORD>(w * h * 2));
-      EXPECT_EQ(vih->bmiHeader.biBitCount, 16);
-    } else {
-      EXPECT_EQ(vih->bmiHeader.biCompression, static_cast<DWORD>(MAKEFOURCC('M', 'J', 'P', 'G')));
-    }
-    offered.push_back(std::string(name) + " " + std::to_string(w) + "x" + std::to_string(h));
+    const OfferedFormat* format = nullptr;
+    for (const OfferedFormat& f : kOfferedFormats)
+      if (IsEqualGUID(mt->subtype, *f.subtype)) format = &f;
+    ASSERT_NE(format, nullptr) << "an unknown subtype";
+    offered.push_back(std::string(format->name) + " " + std::to_string(w) + "x" + std::to_string(h));
+    EXPECT_EQ(vih->bmiHeader.biCompression, format->compression) << offered.back();
+    EXPECT_EQ(vih->bmiHeader.biBitCount, format->bitCount) << offered.back();
+    EXPECT_EQ(vih->bmiHeader.biSizeImage, static_cast<DWORD>(w * h * format->halfBytesPerPixel / 2)) << offered.back();
+    EXPECT_EQ(mt->bFixedSizeSamples, !IsEqualGUID(mt->subtype, MEDIASUBTYPE_MJPG)) << offered.back();
     EXPECT_EQ(m_pin->QueryAccept(mt.Get()), S_OK) << offered.back();
   }
-  const std::vector<std::string> expected = {
-      "RGB24 640x480",  "RGB24 320x240", "RGB24 1280x720", "RGB24 1920x1080", "YUY2 320x240", "YUY2 640x480",
-      "YUY2 1280x720",  "YUY2 1920x1080", "UYVY 320x240", "UYVY 640x480",    "UYVY 1280x720", "UYVY 1920x1080",
-      "MJPG 320x240",   "MJPG 640x480",  "MJPG 1280x720", "MJPG 1920x1080"};
+  std::vector<std::string> expected = {"RGB24 640x480", "RGB24 320x240", "RGB24 1280x720", "RGB24 1920x1080"};
+  for (const OfferedFormat& f : kOfferedFormats) {
+    if (std::string(f.name) == "RGB24") continue;
+    for (const char* size : {"320x240", "640x480", "1280x720", "1920x1080"}) expected.push_back(std::string(f.name) + " " + size);
+  }
   EXPECT_EQ(offered, expected);
 }
 
 TEST_F(VcamFilterTest, StreamCapsMatchTheirTypes) {
   int count = 0, size = 0;
   ASSERT_EQ(m_config->GetNumberOfCapabilities(&count, &size), S_OK);
-  EXPECT_EQ(count, 16);
+  EXPECT_EQ(count, 32);
   EXPECT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
   for (int i = 0; i < count; ++i) {
     MediaTypeHolder mt;
@@ -134,7 +147,7 @@ TEST_F(VcamFilterTest, StreamCapsMatchTheirTypes) {
   }
   AM_MEDIA_TYPE* mt = nullptr;
   VIDEO_STREAM_CONFIG_CAPS caps{};
-  EXPECT_EQ(m_config->GetStreamCaps(16, &mt, reinterpret_cast<BYTE*>(&caps)), S_FALSE);
+  EXPECT_EQ(m_config->GetStreamCaps(32, &mt, reinterpret_cast<BYTE*>(&caps)), S_FALSE);
   EXPECT_EQ(m_config->GetStreamCaps(-1, &mt, reinterpret_cast<BYTE*>(&caps)), E_INVALIDARG);
   EXPECT_EQ(m_config->GetStreamCaps(0, nullptr, reinterpret_cast<BYTE*>(&caps)), E_POINTER);
   EXPECT_EQ(m_config->GetNumberOfCapabilities(nullptr, &size), E_POINTER);
@@ -167,7 +180,7 @@ struct BadType {
 };
 const BadType kBadTypes[] = {
     {"audio major type", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.majortype = MEDIATYPE_Audio; }},
-    {"RGB32 subtype", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.subtype = MEDIASUBTYPE_RGB32; }},
+    {"RGB555 subtype", [](AM_MEDIA_TYPE& mt, VIDEOINFOHEADER&) { mt.subtype = MEDIASUBTYPE_RGB555; }},
     {"800x600", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.bmiHeader.biWidth = 800, v.bmiHeader.biHeight = 600; }},
     {"negative height", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.bmiHeader.biHeight = -480; }},
     {"60 fps", [](AM_MEDIA_TYPE&, VIDEOINFOHEADER& v) { v.AvgTimePerFrame = 166666; }},

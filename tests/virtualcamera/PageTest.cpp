@@ -129,7 +129,7 @@ TEST_F(VcamPageTest, FormatPageChoiceIsWhatGetFormatReports) {
             S_OK);
   PageUser user(qvvcam::kFormatPageComboId, L"YUY2 1280 x 720, 30 fps");
   ShowFrame(config.Get(), user);
-  EXPECT_EQ(user.count, 16);
+  EXPECT_EQ(user.count, 32);
   EXPECT_EQ(user.firstEntry, L"RGB24 320 x 240, 30 fps");
   EXPECT_EQ(user.initialText, L"RGB24 640 x 480, 30 fps") << "the current format is selected";
   ASSERT_TRUE(user.foundEntry);

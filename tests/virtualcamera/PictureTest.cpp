@@ -13,7 +13,9 @@ namespace {
 const FrameFormat kFormats[] = {
     {PixelFormat::Rgb24, 320, 240},  {PixelFormat::Rgb24, 1920, 1080}, {PixelFormat::Yuy2, 320, 240},
     {PixelFormat::Yuy2, 1280, 720},  {PixelFormat::Uyvy, 640, 480},    {PixelFormat::Uyvy, 1920, 1080},
-    {PixelFormat::Mjpg, 320, 240},   {PixelFormat::Mjpg, 1920, 1080},
+    {PixelFormat::Mjpg, 320, 240},   {PixelFormat::Mjpg, 1920, 1080}, {PixelFormat::Rgb32, 640, 480},
+    {PixelFormat::Rgb32, 1920, 1080}, {PixelFormat::Nv12, 320, 240},   {PixelFormat::Nv12, 1920, 1080},
+    {PixelFormat::I420, 1280, 720},  {PixelFormat::Yv12, 640, 480},    {PixelFormat::Yv12, 1920, 1080},
 };
 
 std::string Name(const FrameFormat& f) {
@@ -64,9 +66,17 @@ TEST(VcamPicture, FramesAreDeterministicAndMove) {
   EXPECT_EQ(CheckFrame(f, b.data(), b.size()).status, FrameStatus::Ok);
 }
 
-// A byte of one pixel, by its place in the picture (visual rows, top first).
+// A byte of one pixel, by its place in the picture (visual rows, top first). For 4:2:0,
+// byte 0 is its Y sample and the others are chroma samples of its 2x2 block.
 size_t ByteAt(const FrameFormat& f, int x, int y, int k) {
   if (f.pixel == PixelFormat::Rgb24) return static_cast<size_t>(f.height - 1 - y) * f.width * 3 + 3 * x + k;
+  if (f.pixel == PixelFormat::Rgb32) return static_cast<size_t>(f.height - 1 - y) * f.width * 4 + 4 * x + k;
+  if (IsPlanar(f.pixel)) {
+    const size_t luma = static_cast<size_t>(f.width) * f.height;
+    if (k == 0) return static_cast<size_t>(y) * f.width + x;
+    if (f.pixel == PixelFormat::Nv12) return luma + static_cast<size_t>(y / 2) * f.width + (x / 2) * 2 + (k - 1);
+    return luma + (k - 1) * luma / 4 + static_cast<size_t>(y / 2) * (f.width / 2) + x / 2;
+  }
   return static_cast<size_t>(y) * f.width * 2 + 2 * x + k;
 }
 
@@ -83,7 +93,7 @@ TEST(VcamPicture, DamageAnywhereIsCaught) {
     const std::vector<uint8_t> good = Frame(f, sequence);
     std::vector<size_t> places;
     if (f.pixel == PixelFormat::Mjpg) {
-      places = {14, 18, 22, good.size() / 2, good.size() - 3};  // sequence, checksum, payload
+      places = {14, 18, 22, good.size() / 2, good.size() - 3};  // sequence, checksums, scan data
     } else {
       for (const Damage& d : kDamages) places.push_back(ByteAt(f, d.x * f.width / 16, d.y * f.height / 16, d.byte));
       const BoxPlace box = BoxPlacement(f, sequence);
@@ -96,7 +106,10 @@ TEST(VcamPicture, DamageAnywhereIsCaught) {
       frame[at] ^= 0x01;
       EXPECT_NE(CheckFrame(f, frame.data(), frame.size()).status, FrameStatus::Ok) << Name(f) << ", byte " << at;
     }
-    EXPECT_EQ(CheckFrame(f, good.data(), good.size() - 1).status, FrameStatus::WrongSize) << Name(f);
+    // A short MJPG frame is a truncated one; the others have one size only.
+    EXPECT_EQ(CheckFrame(f, good.data(), good.size() - 1).status,
+              f.pixel == PixelFormat::Mjpg ? FrameStatus::BadChecksum : FrameStatus::WrongSize)
+        << Name(f);
   }
 }
 
@@ -134,7 +147,21 @@ TEST(VcamPicture, ReferenceConversionFollowsTheFormula) {
                                               << " R=" << int(rgb[8]);
     }
   }
+  for (const Conversion& c : kConversions) {
+    // One 2x2 block: four Y samples and one U, V pair, in each 4:2:0 layout.
+    const uint8_t nv12[6] = {c.y, c.y, c.y, c.y, c.u, c.v};
+    const uint8_t i420[6] = {c.y, c.y, c.y, c.y, c.u, c.v};
+    const uint8_t yv12[6] = {c.y, c.y, c.y, c.y, c.v, c.u};
+    for (PixelFormat p : {PixelFormat::Nv12, PixelFormat::I420, PixelFormat::Yv12}) {
+      uint8_t rgb[12];
+      ASSERT_TRUE(Yuv420ToRgb24Reference(p, p == PixelFormat::Nv12 ? nv12 : (p == PixelFormat::I420 ? i420 : yv12), 2, 2, rgb));
+      for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(rgb[3 * i] == c.b && rgb[3 * i + 1] == c.g && rgb[3 * i + 2] == c.r)
+            << PixelFormatName(p) << " Y=" << int(c.y) << " U=" << int(c.u) << " V=" << int(c.v) << " pixel " << i;
+    }
+  }
   uint8_t out[12];
+  EXPECT_FALSE(Yuv420ToRgb24Reference(PixelFormat::Yuy2, out, 2, 2, out));
   EXPECT_FALSE(Yuv422ToRgb24Reference(PixelFormat::Rgb24, out, 2, 2, out));
   EXPECT_FALSE(Yuv422ToRgb24Reference(PixelFormat::Yuy2, nullptr, 2, 2, out));
   EXPECT_FALSE(Yuv422ToRgb24Reference(PixelFormat::Yuy2, out, 3, 2, out));
@@ -142,7 +169,7 @@ TEST(VcamPicture, ReferenceConversionFollowsTheFormula) {
 
 TEST(VcamPicture, YuvStampSurvivesConversion) {
   for (const FrameFormat& f : kFormats) {
-    if (f.pixel != PixelFormat::Yuy2 && f.pixel != PixelFormat::Uyvy) continue;
+    if (f.pixel == PixelFormat::Rgb24 || f.pixel == PixelFormat::Mjpg) continue;
     const std::vector<uint8_t> rgb = ExpectedRgb24(f, 4242);
     ASSERT_EQ(rgb.size(), static_cast<size_t>(f.width) * f.height * 3) << Name(f);
     const FrameCheck check = CheckRgb24Frame(rgb.data(), rgb.size(), f.width, f.height);

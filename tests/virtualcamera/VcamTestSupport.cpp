@@ -2,6 +2,8 @@
 
 namespace vcamtest {
 
+const GUID kSubtypeI420 = {0x30323449, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
 int FindDevice(const std::wstring& name) {
   const std::vector<ListedDevice> list = EnumerateVideoInputs();
   for (size_t i = 0; i < list.size(); ++i)
@@ -22,6 +24,10 @@ const GUID& Subtype(qvvcam::PixelFormat pixel) {
     case qvvcam::PixelFormat::Yuy2: return MEDIASUBTYPE_YUY2;
     case qvvcam::PixelFormat::Uyvy: return MEDIASUBTYPE_UYVY;
     case qvvcam::PixelFormat::Mjpg: return MEDIASUBTYPE_MJPG;
+    case qvvcam::PixelFormat::Rgb32: return MEDIASUBTYPE_RGB32;
+    case qvvcam::PixelFormat::Nv12: return MEDIASUBTYPE_NV12;
+    case qvvcam::PixelFormat::I420: return kSubtypeI420;  // the headers name only IYUV
+    case qvvcam::PixelFormat::Yv12: return MEDIASUBTYPE_YV12;
     default: return MEDIASUBTYPE_RGB24;
   }
 }

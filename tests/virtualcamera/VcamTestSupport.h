@@ -8,6 +8,9 @@
 
 namespace vcamtest {
 
+// MEDIASUBTYPE_I420 (FOURCC 'I420').
+extern const GUID kSubtypeI420;
+
 // Position of the first listed device named `name`, or -1.
 int FindDevice(const std::wstring& name);
 // The filter's one pin.

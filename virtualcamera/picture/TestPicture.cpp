@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "MjpgEncoder.h"
+
 namespace qvvcam {
 namespace {
 
@@ -22,15 +24,59 @@ constexpr Rgb kBoxRgb = {40, 220, 250};
 constexpr Yuv kBoxYuv = {170, 40, 220};
 constexpr uint8_t kYuvBlackY = 16, kYuvWhiteY = 235, kYuvNeutral = 128;
 
-// The MJPG frame: SOI, a comment segment with the stamp, a fixed payload, EOI.
+// The MJPG frame starts SOI, then a comment segment: tag, sequence, the stamp's checksum
+// and the checksum of the entropy-coded data (all LE32); the JPEG's own segments follow.
 constexpr uint8_t kMjpgTag[8] = {'Q', 'V', 'V', 'C', 'A', 'M', 0, 0};
-constexpr size_t kMjpgHeader = 2 + 2 + 2 + 16;  // SOI, COM marker, length, tag+seq+checksum
+constexpr size_t kMjpgCommentLength = 8 + 4 + 4 + 4;
 constexpr size_t kMjpgSeqOffset = 2 + 2 + 2 + 8;
+constexpr size_t kMjpgDataSumOffset = kMjpgSeqOffset + 8;
+constexpr size_t kMjpgHeader = kMjpgDataSumOffset + 4;
 
 bool IsYuv(PixelFormat p) { return p == PixelFormat::Yuy2 || p == PixelFormat::Uyvy; }
+bool IsRgb(PixelFormat p) { return p == PixelFormat::Rgb24 || p == PixelFormat::Rgb32; }
 
-size_t MjpgPayload(const FrameFormat& f) { return static_cast<size_t>(f.width) * f.height / 8; }
-size_t MjpgLength(const FrameFormat& f) { return kMjpgHeader + MjpgPayload(f) + 2; }
+// Offset of the first entropy-coded byte: the end of the SOS segment; 0 when none.
+size_t ScanDataOffset(const uint8_t* frame, size_t length) {
+  size_t at = 2;
+  while (at + 4 <= length) {
+    if (frame[at] != 0xFF) return 0;
+    const size_t segment = (static_cast<size_t>(frame[at + 2]) << 8) | frame[at + 3];
+    if (segment < 2 || at + 2 + segment > length) return 0;
+    if (frame[at + 1] == 0xDA) return at + 2 + segment;
+    at += 2 + segment;
+  }
+  return 0;
+}
+
+void PutLe32(uint8_t* at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t GetLe32(const uint8_t* at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | at[i];
+  return v;
+}
+
+// The comment's last field: covers the entropy-coded data and the comment's other fields.
+uint32_t MjpgDataSum(const uint8_t* scan, size_t length, uint32_t sequence, uint32_t pictureChecksum);
+
+// 4:2:0 planes of a top-down frame: Y, then U and V (NV12: one interleaved plane).
+struct Planes {
+  uint8_t* y;
+  uint8_t* u;
+  uint8_t* v;
+  size_t chromaStep;    // bytes from one chroma sample to the next in a row
+  size_t chromaStride;  // bytes a chroma row
+};
+Planes PlanesOf(PixelFormat p, uint8_t* base, int w, int h) {
+  const size_t cw = static_cast<size_t>(w + 1) / 2, ch = static_cast<size_t>(h + 1) / 2;
+  uint8_t* chroma = base + static_cast<size_t>(w) * h;
+  if (p == PixelFormat::Nv12) return {base, chroma, chroma + 1, 2, 2 * cw};
+  uint8_t* first = chroma;
+  uint8_t* second = chroma + cw * ch;
+  if (p == PixelFormat::Yv12) return {base, second, first, 1, cw};
+  return {base, first, second, 1, cw};
+}
 
 uint8_t Clamp(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
@@ -61,7 +107,13 @@ void PutPair(PixelFormat p, uint8_t* at, uint8_t y0, uint8_t y1, uint8_t u, uint
   }
 }
 
-int BytesPerPixel(PixelFormat p) { return p == PixelFormat::Rgb24 ? 3 : 2; }
+// Packed formats only.
+int BytesPerPixel(PixelFormat p) { return p == PixelFormat::Rgb24 ? 3 : (p == PixelFormat::Rgb32 ? 4 : 2); }
+
+void PutRgb(PixelFormat p, uint8_t* at, const Rgb& c) {
+  at[0] = c.b, at[1] = c.g, at[2] = c.r;
+  if (p == PixelFormat::Rgb32) at[3] = 255;
+}
 
 // Stamp bit k (0..79), MSB first: magic, sequence, checksum.
 bool StampBit(uint32_t sequence, uint32_t checksum, int k) {
@@ -72,9 +124,9 @@ bool StampBit(uint32_t sequence, uint32_t checksum, int k) {
 
 size_t Stride(const FrameFormat& f) { return static_cast<size_t>(f.width) * BytesPerPixel(f.pixel); }
 
-// Byte offset of visual row y: RGB24 is bottom-up, the packed YUV formats top-down.
+// Byte offset of visual row y: RGB is bottom-up, the packed YUV formats top-down.
 size_t RowOffset(const FrameFormat& f, int y) {
-  const int memRow = f.pixel == PixelFormat::Rgb24 ? f.height - 1 - y : y;
+  const int memRow = IsRgb(f.pixel) ? f.height - 1 - y : y;
   return static_cast<size_t>(memRow) * Stride(f);
 }
 
@@ -86,7 +138,7 @@ uint32_t Rgb24ContentSum(const uint8_t* frame, int width, int height) {
 }  // namespace
 
 bool IsSupported(const FrameFormat& f) {
-  const bool pixelOk = f.pixel == PixelFormat::Rgb24 || IsYuv(f.pixel) || f.pixel == PixelFormat::Mjpg;
+  const bool pixelOk = static_cast<int>(f.pixel) >= 0 && static_cast<int>(f.pixel) < kPixelFormatCount;
   return pixelOk && f.width >= kStampBits * kStampCellWidth && f.width % 16 == 0 && f.width <= 8192 &&
          f.height >= 32 && f.height % 8 == 0 && f.height <= 8192;
 }
@@ -94,6 +146,7 @@ bool IsSupported(const FrameFormat& f) {
 size_t FrameCapacity(const FrameFormat& f) {
   if (!IsSupported(f)) return 0;
   if (f.pixel == PixelFormat::Mjpg) return static_cast<size_t>(f.width) * f.height * 2;
+  if (IsPlanar(f.pixel)) return static_cast<size_t>(f.width) * f.height * 3 / 2;  // even sizes
   return Stride(f) * f.height;
 }
 
@@ -103,6 +156,10 @@ const char* PixelFormatName(PixelFormat p) {
     case PixelFormat::Yuy2: return "YUY2";
     case PixelFormat::Uyvy: return "UYVY";
     case PixelFormat::Mjpg: return "MJPG";
+    case PixelFormat::Rgb32: return "RGB32";
+    case PixelFormat::Nv12: return "NV12";
+    case PixelFormat::I420: return "I420";
+    case PixelFormat::Yv12: return "YV12";
   }
   return "?";
 }
@@ -123,40 +180,77 @@ uint32_t WeightedSum(const uint8_t* data, size_t size) {
   return sum;
 }
 
+bool IsPlanar(PixelFormat p) { return p == PixelFormat::Nv12 || p == PixelFormat::I420 || p == PixelFormat::Yv12; }
+
+namespace {
+uint32_t MjpgDataSum(const uint8_t* scan, size_t length, uint32_t sequence, uint32_t pictureChecksum) {
+  return WeightedSum(scan, length) + sequence * kSequenceWeight + pictureChecksum;
+}
+}  // namespace
+
 BoxPlace BoxPlacement(const FrameFormat& f, uint32_t sequence) {
   const int width = f.width / 8;
   const uint64_t range = static_cast<uint64_t>(f.width - width);
   const int x = static_cast<int>((uint64_t{4} * sequence) % range);
-  return {x & ~1, width, f.height * 3 / 8, f.height * 5 / 8};
+  // 4:2:0: whole 2x2 blocks, so the box's chroma covers the box only.
+  const int rowMask = IsPlanar(f.pixel) ? ~1 : ~0;
+  return {x & ~1, width, (f.height * 3 / 8) & rowMask, (f.height * 5 / 8) & rowMask};
 }
+
+TestPicture::~TestPicture() = default;
 
 TestPicture::TestPicture(const FrameFormat& format) : m_format(format) {
   if (!IsSupported(format)) return;
   const int w = format.width, h = format.height;
   m_boxWidth = w / 8;
   if (format.pixel == PixelFormat::Mjpg) {
-    const size_t payload = MjpgPayload(format);
-    m_background.assign(MjpgLength(format), 0);
-    uint8_t* p = m_background.data();
-    p[0] = 0xFF, p[1] = 0xD8, p[2] = 0xFF, p[3] = 0xFE, p[4] = 0, p[5] = 18;
-    std::memcpy(p + 6, kMjpgTag, sizeof kMjpgTag);
-    uint8_t* data = p + kMjpgHeader;
-    for (size_t k = 0; k < payload; ++k) data[k] = static_cast<uint8_t>((k * 31 + (k >> 8) * 7) % 255);
-    p[kMjpgHeader + payload] = 0xFF, p[kMjpgHeader + payload + 1] = 0xD9;
-    m_backgroundSum = WeightedSum(data, payload);
+    m_source = std::make_unique<TestPicture>(FrameFormat{PixelFormat::Rgb24, w, h});
+    m_sourceFrame.reset(new uint8_t[static_cast<size_t>(w) * h * 3]);
+    m_encoder = std::make_unique<MjpgEncoder>(w, h);
+    m_valid = m_source->Valid() && m_encoder->Valid();
     return;
   }
 
   m_background.assign(FrameCapacity(format), 0);
   const int barsEnd = h * 3 / 4;
-  for (int y = 0; y < h; ++y) {
+  if (IsPlanar(format.pixel)) {
+    const Planes planes = PlanesOf(format.pixel, m_background.data(), w, h);
+    for (int y = 0; y < h; ++y) {
+      uint8_t* row = planes.y + static_cast<size_t>(y) * w;
+      for (int x = 0; x < w; x += 2) {
+        uint8_t y0 = kYuvBlackY, y1 = kYuvBlackY, u, v;
+        if (y >= barsEnd) {
+          RampYuv(x, y, y0, y1, u, v);
+        } else if (y >= kStampRows) {
+          y0 = y1 = kBarsYuv[x / (w / 8)].y;
+        }
+        row[x] = y0, row[x + 1] = y1;
+      }
+    }
+    for (int cy = 0; cy < h / 2; ++cy) {
+      const int y = 2 * cy;
+      for (int cx = 0; cx < w / 2; ++cx) {
+        const int x = 2 * cx;
+        uint8_t u = kYuvNeutral, v = kYuvNeutral, y0, y1;
+        if (y >= barsEnd) {
+          RampYuv(x, y, y0, y1, u, v);
+        } else if (y >= kStampRows) {
+          u = kBarsYuv[x / (w / 8)].u, v = kBarsYuv[x / (w / 8)].v;
+        }
+        const size_t at = static_cast<size_t>(cy) * planes.chromaStride + static_cast<size_t>(cx) * planes.chromaStep;
+        planes.u[at] = u, planes.v[at] = v;
+      }
+    }
+  }
+  for (int y = 0; y < h && !IsPlanar(format.pixel); ++y) {
     uint8_t* row = m_background.data() + RowOffset(format, y);
+    const int bpp = BytesPerPixel(format.pixel);
     for (int x = 0; x < w; x += 2) {
       const int bar = x / (w / 8);
-      if (format.pixel == PixelFormat::Rgb24) {
+      if (IsRgb(format.pixel)) {
         for (int i = 0; i < 2; ++i) {
           const Rgb c = y < kStampRows ? Rgb{0, 0, 0} : (y < barsEnd ? kBarsRgb[bar] : RampRgb(x + i, y));
-          row[3 * (x + i)] = c.b, row[3 * (x + i) + 1] = c.g, row[3 * (x + i) + 2] = c.r;
+          PutRgb(format.pixel, row + static_cast<size_t>(bpp) * (x + i), c);
         }
       } else if (y < kStampRows) {
         PutPair(format.pixel, row + 2 * x, kYuvBlackY, kYuvBlackY, kYuvNeutral, kYuvNeutral);
@@ -175,13 +269,13 @@ TestPicture::TestPicture(const FrameFormat& format) : m_format(format) {
   // byte of a bars row, what the box changes, so a frame's checksum costs O(box rows).
   std::vector<uint8_t> rendition;
   const uint8_t* rgb = m_background.data();
-  if (IsYuv(format.pixel)) {
+  if (format.pixel != PixelFormat::Rgb24) {
     rendition.resize(static_cast<size_t>(w) * h * 3);
-    Yuv422ToRgb24Reference(format.pixel, m_background.data(), w, h, rendition.data());
+    ToRgb24Reference(format.pixel, m_background.data(), w, h, rendition.data());
     rgb = rendition.data();
   }
   m_backgroundSum = Rgb24ContentSum(rgb, w, h);
-  const Rgb box = format.pixel == PixelFormat::Rgb24 ? kBoxRgb : YuvToRgb(kBoxYuv.y, kBoxYuv.u, kBoxYuv.v);
+  const Rgb box = IsRgb(format.pixel) ? kBoxRgb : YuvToRgb(kBoxYuv.y, kBoxYuv.u, kBoxYuv.v);
   const uint8_t* barsRow = rgb + static_cast<size_t>(h - 1 - h / 2) * w * 3;
   m_boxDelta.resize(static_cast<size_t>(w) * 3);
   for (int x = 0; x < w; ++x) {
@@ -189,11 +283,12 @@ TestPicture::TestPicture(const FrameFormat& format) : m_format(format) {
     m_boxDelta[3 * x + 1] = box.g - barsRow[3 * x + 1];
     m_boxDelta[3 * x + 2] = box.r - barsRow[3 * x + 2];
   }
+  m_valid = true;
 }
 
 uint32_t TestPicture::Checksum(uint32_t sequence, bool still) const {
   if (!Valid()) return 0;
-  if (m_format.pixel == PixelFormat::Mjpg) return m_backgroundSum + sequence * kSequenceWeight;
+  if (m_format.pixel == PixelFormat::Mjpg) return m_source->Checksum(sequence, still);
   const BoxPlace box = BoxPlacement(m_format, still ? 0 : sequence);
   const int64_t stride = static_cast<int64_t>(m_format.width) * 3;
   int64_t d0 = 0, d1 = 0;
@@ -210,23 +305,47 @@ uint32_t TestPicture::Checksum(uint32_t sequence, bool still) const {
 }
 
 size_t TestPicture::Generate(uint32_t sequence, uint8_t* dst, size_t capacity, bool still) const {
-  if (!Valid() || dst == nullptr || capacity < m_background.size()) return 0;
+  if (!Valid() || dst == nullptr) return 0;
+  const FrameFormat& f = m_format;
+  if (f.pixel == PixelFormat::Mjpg) {
+    const size_t sourceBytes = static_cast<size_t>(f.width) * f.height * 3;
+    m_source->Generate(sequence, m_sourceFrame.get(), sourceBytes, still);
+    uint8_t comment[kMjpgCommentLength];
+    std::memcpy(comment, kMjpgTag, sizeof kMjpgTag);
+    PutLe32(comment + 8, sequence);
+    PutLe32(comment + 12, m_source->Checksum(sequence, still));
+    PutLe32(comment + 16, 0);  // the data's checksum, known once encoded
+    const size_t length = m_encoder->Encode(m_sourceFrame.get(), comment, sizeof comment, dst, capacity);
+    const size_t scan = length != 0 ? ScanDataOffset(dst, length) : 0;
+    if (scan == 0 || dst[2] != 0xFF || dst[3] != 0xFE) return 0;
+    PutLe32(dst + kMjpgDataSumOffset, MjpgDataSum(dst + scan, length - scan, sequence, GetLe32(comment + 12)));
+    return length;
+  }
+  if (capacity < m_background.size()) return 0;
   const uint32_t checksum = Checksum(sequence, still);
   std::memcpy(dst, m_background.data(), m_background.size());
-  if (m_format.pixel == PixelFormat::Mjpg) {
-    uint8_t* p = dst + kMjpgSeqOffset;
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(sequence >> (8 * i));
-    for (int i = 0; i < 4; ++i) p[4 + i] = static_cast<uint8_t>(checksum >> (8 * i));
+  const BoxPlace box = BoxPlacement(f, still ? 0 : sequence);
+  if (IsPlanar(f.pixel)) {
+    const Planes planes = PlanesOf(f.pixel, dst, f.width, f.height);
+    for (int y = box.top; y < box.bottom; ++y) std::memset(planes.y + static_cast<size_t>(y) * f.width + box.x, kBoxYuv.y, box.width);
+    for (int cy = box.top / 2; cy < box.bottom / 2; ++cy) {
+      for (int cx = box.x / 2; cx < (box.x + box.width) / 2; ++cx) {
+        const size_t at = static_cast<size_t>(cy) * planes.chromaStride + static_cast<size_t>(cx) * planes.chromaStep;
+        planes.u[at] = kBoxYuv.u, planes.v[at] = kBoxYuv.v;
+      }
+    }
+    for (int k = 0; k < kStampBits; ++k) {
+      if (StampBit(sequence, checksum, k)) std::memset(planes.y + static_cast<size_t>(k) * kStampCellWidth, kYuvWhiteY, kStampCellWidth);
+    }
+    for (int y = 1; y < kStampRows; ++y) std::memcpy(planes.y + static_cast<size_t>(y) * f.width, planes.y, f.width);
     return m_background.size();
   }
 
-  const FrameFormat& f = m_format;
-  const BoxPlace box = BoxPlacement(f, still ? 0 : sequence);
   const size_t stride = Stride(f);
   // One box row, then copies of it.
   uint8_t* first = dst + RowOffset(f, box.top) + static_cast<size_t>(box.x) * BytesPerPixel(f.pixel);
-  if (f.pixel == PixelFormat::Rgb24) {
-    for (int x = 0; x < box.width; ++x) first[3 * x] = kBoxRgb.b, first[3 * x + 1] = kBoxRgb.g, first[3 * x + 2] = kBoxRgb.r;
+  if (IsRgb(f.pixel)) {
+    for (int x = 0; x < box.width; ++x) PutRgb(f.pixel, first + static_cast<size_t>(BytesPerPixel(f.pixel)) * x, kBoxRgb);
   } else {
     for (int x = 0; x < box.width; x += 2) PutPair(f.pixel, first + 2 * x, kBoxYuv.y, kBoxYuv.y, kBoxYuv.u, kBoxYuv.v);
   }
@@ -239,8 +358,8 @@ size_t TestPicture::Generate(uint32_t sequence, uint8_t* dst, size_t capacity, b
   for (int k = 0; k < kStampBits; ++k) {
     if (!StampBit(sequence, checksum, k)) continue;
     uint8_t* cell = stampRow + static_cast<size_t>(k) * kStampCellWidth * BytesPerPixel(f.pixel);
-    if (f.pixel == PixelFormat::Rgb24) {
-      std::memset(cell, 255, kStampCellWidth * 3);
+    if (IsRgb(f.pixel)) {
+      std::memset(cell, 255, static_cast<size_t>(kStampCellWidth) * BytesPerPixel(f.pixel));
     } else {
       for (int x = 0; x < kStampCellWidth; x += 2) PutPair(f.pixel, cell + 2 * x, kYuvWhiteY, kYuvWhiteY, kYuvNeutral, kYuvNeutral);
     }
@@ -265,6 +384,33 @@ bool Yuv422ToRgb24Reference(PixelFormat pixel, const uint8_t* src, int width, in
   return true;
 }
 
+bool Yuv420ToRgb24Reference(PixelFormat pixel, const uint8_t* src, int width, int height, uint8_t* dst) {
+  if (!IsPlanar(pixel) || src == nullptr || dst == nullptr || width <= 0 || height <= 0) return false;
+  const Planes planes = PlanesOf(pixel, const_cast<uint8_t*>(src), width, height);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* out = dst + static_cast<size_t>(height - 1 - y) * width * 3;
+    for (int x = 0; x < width; ++x, out += 3) {
+      const size_t at = static_cast<size_t>(y / 2) * planes.chromaStride + static_cast<size_t>(x / 2) * planes.chromaStep;
+      const Rgb c = YuvToRgb(planes.y[static_cast<size_t>(y) * width + x], planes.u[at], planes.v[at]);
+      out[0] = c.b, out[1] = c.g, out[2] = c.r;
+    }
+  }
+  return true;
+}
+
+bool ToRgb24Reference(PixelFormat pixel, const uint8_t* src, int width, int height, uint8_t* dst) {
+  if (IsYuv(pixel)) return Yuv422ToRgb24Reference(pixel, src, width, height, dst);
+  if (IsPlanar(pixel)) return Yuv420ToRgb24Reference(pixel, src, width, height, dst);
+  if (!IsRgb(pixel) || src == nullptr || dst == nullptr || width <= 0 || height <= 0) return false;
+  const size_t pixels = static_cast<size_t>(width) * height;
+  if (pixel == PixelFormat::Rgb24) {
+    std::memcpy(dst, src, pixels * 3);
+    return true;
+  }
+  for (size_t i = 0; i < pixels; ++i) dst[3 * i] = src[4 * i], dst[3 * i + 1] = src[4 * i + 1], dst[3 * i + 2] = src[4 * i + 2];
+  return true;
+}
+
 std::vector<uint8_t> ExpectedRgb24(const FrameFormat& format, uint32_t sequence) {
   if (format.pixel == PixelFormat::Mjpg) return {};
   TestPicture picture(format);
@@ -273,8 +419,32 @@ std::vector<uint8_t> ExpectedRgb24(const FrameFormat& format, uint32_t sequence)
   picture.Generate(sequence, frame.data(), frame.size());
   if (format.pixel == PixelFormat::Rgb24) return frame;
   std::vector<uint8_t> rgb(static_cast<size_t>(format.width) * format.height * 3);
-  Yuv422ToRgb24Reference(format.pixel, frame.data(), format.width, format.height, rgb.data());
+  ToRgb24Reference(format.pixel, frame.data(), format.width, format.height, rgb.data());
   return rgb;
+}
+
+FrameCheck ReadRgb24Stamp(const uint8_t* frame, size_t size, int width, int height) {
+  FrameCheck check;
+  const FrameFormat f{PixelFormat::Rgb24, width, height};
+  if (frame == nullptr || !IsSupported(f) || size != FrameCapacity(f)) {
+    check.status = FrameStatus::WrongSize;
+    return check;
+  }
+  const size_t stride = static_cast<size_t>(width) * 3;
+  uint32_t magic = 0;
+  for (int k = 0; k < kStampBits; ++k) {
+    int sum = 0;
+    for (int y = 3; y <= 4; ++y) {
+      const uint8_t* row = frame + static_cast<size_t>(height - 1 - y) * stride;
+      for (int x = k * kStampCellWidth + 1; x <= k * kStampCellWidth + 2; ++x) sum += row[3 * x + 1];
+    }
+    const uint32_t bit = sum > 4 * 128 ? 1u : 0u;
+    if (k < 16) magic = (magic << 1) | bit;
+    else if (k < 48) check.sequence = (check.sequence << 1) | bit;
+    else check.checksum = (check.checksum << 1) | bit;
+  }
+  check.status = magic == kStampMagic ? FrameStatus::Ok : FrameStatus::NoStamp;
+  return check;
 }
 
 FrameCheck CheckRgb24Frame(const uint8_t* frame, size_t size, int width, int height) {
@@ -327,29 +497,26 @@ FrameCheck CheckFrame(const FrameFormat& format, const uint8_t* frame, size_t si
   switch (format.pixel) {
     case PixelFormat::Rgb24:
       return CheckRgb24Frame(frame, size, format.width, format.height);
-    case PixelFormat::Yuy2:
-    case PixelFormat::Uyvy: {
-      if (size != FrameCapacity(format)) return check;
-      scratch.resize(static_cast<size_t>(format.width) * format.height * 3);
-      Yuv422ToRgb24Reference(format.pixel, frame, format.width, format.height, scratch.data());
-      return CheckRgb24Frame(scratch.data(), scratch.size(), format.width, format.height);
-    }
     case PixelFormat::Mjpg: {
-      const size_t payload = MjpgPayload(format);
-      if (size != MjpgLength(format)) return check;
+      if (size < kMjpgHeader || size > FrameCapacity(format)) return check;
       check.status = FrameStatus::NoStamp;
       if (frame[0] != 0xFF || frame[1] != 0xD8 || frame[2] != 0xFF || frame[3] != 0xFE || frame[4] != 0 ||
-          frame[5] != 18 || std::memcmp(frame + 6, kMjpgTag, sizeof kMjpgTag) != 0 || frame[size - 2] != 0xFF ||
-          frame[size - 1] != 0xD9)
+          frame[5] != 2 + kMjpgCommentLength || std::memcmp(frame + 6, kMjpgTag, sizeof kMjpgTag) != 0)
         return check;
-      for (int i = 3; i >= 0; --i) check.sequence = (check.sequence << 8) | frame[kMjpgSeqOffset + i];
-      for (int i = 3; i >= 0; --i) check.checksum = (check.checksum << 8) | frame[kMjpgSeqOffset + 4 + i];
-      const uint32_t content = WeightedSum(frame + kMjpgHeader, payload) + check.sequence * kSequenceWeight;
-      check.status = content == check.checksum ? FrameStatus::Ok : FrameStatus::BadChecksum;
+      check.sequence = GetLe32(frame + kMjpgSeqOffset);
+      check.checksum = GetLe32(frame + kMjpgSeqOffset + 4);
+      const size_t scan = ScanDataOffset(frame, size);
+      const uint32_t content = scan == 0 ? 0 : MjpgDataSum(frame + scan, size - scan, check.sequence, check.checksum);
+      check.status = scan != 0 && content == GetLe32(frame + kMjpgDataSumOffset) ? FrameStatus::Ok : FrameStatus::BadChecksum;
       return check;
     }
+    default: {
+      if (size != FrameCapacity(format)) return check;
+      scratch.resize(static_cast<size_t>(format.width) * format.height * 3);
+      ToRgb24Reference(format.pixel, frame, format.width, format.height, scratch.data());
+      return CheckRgb24Frame(scratch.data(), scratch.size(), format.width, format.height);
+    }
   }
-  return check;
 }
 
 }  // namespace qvvcam

@@ -31,6 +31,7 @@ constexpr const wchar_t* kValueNoStreamConfig = L"QvNoStreamConfig";    // 1: pi
 constexpr const wchar_t* kValueNoPropertyPages = L"QvNoPropertyPages";  // 1: no ISpecifyPropertyPages
 // 1: at the frame limit the device is lost (EC_DEVICE_LOST; Pause, Run and Stop then fail)
 constexpr const wchar_t* kValueLoseDevice = L"QvLoseDevice";
+constexpr const wchar_t* kValueMjpgDamage = L"QvMjpgDamage";  // 1 truncated, 2 corrupt, 3 no Huffman tables
 
 // Control IDs of the property pages' child windows (children of the page window, which
 // is a child of the property frame's page host).

@@ -67,6 +67,7 @@ VirtualCameraDevices::VirtualCameraDevices(const std::vector<VirtualDevice>& dev
     entry.readableName = devices[i].readableName;
     entry.broken = devices[i].failsToCreate;
     entry.stopAfterFrames = devices[i].stopAfterFrames;
+    entry.mjpgDamage = devices[i].mjpgDamage;
     entry.noStreamConfig = devices[i].noStreamConfig;
     entry.noPropertyPages = devices[i].noPropertyPages;
     entry.losesDevice = devices[i].losesDevice;
