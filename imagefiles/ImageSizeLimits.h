@@ -19,7 +19,7 @@ constexpr uint64_t kMaxTiffRowBytes = INT32_MAX;
 // The general TIFF writer's working copy, and so its data, is addressed with 32 bits.
 constexpr uint64_t kMaxTiffDataBytes = kMaxImageBytes;
 
-constexpr int kRgb24PixelBytes = 3;
+using rows::kRgb24PixelBytes;
 
 // width x height x bytesPerPixel into *bytes; false when a size is negative or the
 // count passes kMaxImageBytes.

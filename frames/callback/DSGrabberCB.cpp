@@ -10,7 +10,7 @@ std::atomic<LONG> g_nGrabFlag{kGrabFlagOn};
 
 namespace {
 
-constexpr int kRgb24PixelBytes = 3;
+using qv::rows::kRgb24PixelBytes;
 constexpr int kPackedYuvPixelBytes = 2;
 // The platform pads each RGB24 row to a multiple of 4 bytes.
 constexpr uint64_t kRgb24RowAlignment = 4;

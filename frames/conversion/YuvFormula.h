@@ -40,7 +40,7 @@ inline const GroupLayout& LayoutFor(PackedYuvLayout layout)
     return layout == PackedYuvLayout::Yuy2 ? kYuy2Layout : kUyvyLayout;
 }
 
-constexpr int kRgb24PixelBytes = 3;
+using qv::rows::kRgb24PixelBytes;
 
 // The RGB24 frames the conversion and FlipVertical write: their sizes and results
 // are ints in the design, so a frame's bytes must fit an int. Stricter than the

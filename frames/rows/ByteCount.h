@@ -13,6 +13,9 @@ namespace qv::rows {
 // hold more; checked in 64 bits, both builds refuse the same sizes.
 constexpr uint64_t kMax32BitBytes = UINT32_MAX;
 
+// The library's one picture layout, RGB24: blue, green, red, no row padding.
+constexpr int kRgb24PixelBytes = 3;
+
 namespace detail {
 template <typename T>
 constexpr bool Factor(T value, uint64_t* factor) {
