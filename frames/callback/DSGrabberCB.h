@@ -67,8 +67,6 @@ class CDSGrabberCB : public ISampleGrabberCB {
 extern std::atomic<LONG> g_nGrabFlag;
 constexpr LONG kGrabFlagOff = 0;
 constexpr LONG kGrabFlagOn = 1;
-// Any other value counts as this one: the next frame turns the flag off, unrecorded.
-constexpr LONG kGrabFlagStopAtNext = 2;
 
 // The module's one callback object (defined with the module's other static objects).
 extern CDSGrabberCB g_grabberCB;

@@ -44,8 +44,9 @@ using qv::rows::kRgb24PixelBytes;
 
 // The RGB24 frames the conversion and FlipVertical write: their sizes and results
 // are ints in the design, so a frame's bytes must fit an int. Stricter than the
-// library's 32-bit limit on purpose: the grabber records a YUY2 frame of up to
-// 2^32 - 1 converted bytes, and its grab then writes nothing, as it always did.
+// 32-bit limit of the rest of the library (qv::rows::kMax32BitBytes), and kept so:
+// a YUY2 or UYVY frame of 2^31 to 2^32 - 1 converted bytes is recorded by the
+// grabber, and its grab writes nothing.
 constexpr std::uint64_t kMaxConvertibleFrameBytes = INT_MAX;
 
 // The pixels of a frame of positive sizes within that limit, or false when the
