@@ -6,13 +6,15 @@
 #include <new>
 
 #include "File.h"
-#include "FrameSize.h"
+#include "ImageSizeLimits.h"
 #include "JpegWriter.h"
 #include "TiffWriter.h"
 
 namespace {
 
 constexpr size_t kBmpHeaderBytes = 54;
+// Each BMP row is padded to a multiple of this many bytes.
+constexpr uint64_t kBmpRowAlignment = 4;
 // Padded rows are gathered into blocks of about this size, so the file gets a few
 // large writes instead of one small write per row.
 constexpr size_t kBmpBlockBytes = 64 * 1024;
@@ -44,7 +46,9 @@ void FillBmpHeaders(unsigned char* header, int width, int height, uint32_t pixel
 }  // namespace
 
 void SaveImageFile(unsigned char* frame, int type, int width, int height, const char* path) {
-  switch (type) {
+  ImageFileType fileType = kImageFileJpeg;
+  if (!ImageFileTypeOf(type, &fileType)) return;  // not a type code: nothing is written
+  switch (fileType) {
     case kImageFileJpeg:
       SaveJpegImage(path, frame, width, height);
       break;
@@ -55,7 +59,7 @@ void SaveImageFile(unsigned char* frame, int type, int width, int height, const 
       size_t byteCount = 0;
       // The raw writer takes width x height as one 32-bit count; sizes that don't
       // give one write nothing.
-      if (qv::CountBytes(width, height, 1, &byteCount)) {
+      if (qv::CountImageBytes(width, height, 1, &byteCount)) {
         SaveRawImage(path, frame, static_cast<unsigned int>(byteCount));
       }
       break;
@@ -63,20 +67,18 @@ void SaveImageFile(unsigned char* frame, int type, int width, int height, const 
     case kImageFileTiff:
       SaveTiffImage(path, frame, width, height);
       break;
-    default:
-      break;  // not a type code: nothing is written
   }
 }
 
 int SaveBmpImage(const char* path, unsigned char* frame, int width, int height) {
   size_t frameBytes = 0;
-  if (path == nullptr || !qv::CountBytes(width, height, 3, &frameBytes)) return 0;
+  if (path == nullptr || !qv::CountImageBytes(width, height, qv::kRgb24PixelBytes, &frameBytes)) return 0;
   if (frame == nullptr && frameBytes != 0) return 0;  // an empty picture needs no pixels
   // Worked in 64 bits: in a 32-bit size_t a row of 2^32 - 1 bytes gets a stride of 0.
-  const uint64_t rowBytes64 = static_cast<uint64_t>(width) * 3;
-  const uint64_t stride64 = (rowBytes64 + 3) & ~uint64_t{3};
+  const uint64_t rowBytes64 = static_cast<uint64_t>(width) * qv::kRgb24PixelBytes;
+  const uint64_t stride64 = (rowBytes64 + kBmpRowAlignment - 1) & ~(kBmpRowAlignment - 1);
   const uint64_t pixelBytes = stride64 * static_cast<uint64_t>(height);
-  if (pixelBytes + kBmpHeaderBytes > UINT32_MAX) return 0;  // bfSize must hold the file size
+  if (pixelBytes + kBmpHeaderBytes > qv::kMaxImageBytes) return 0;  // bfSize must hold the file size
 
   unsigned char header[kBmpHeaderBytes];
   FillBmpHeaders(header, width, height, static_cast<uint32_t>(pixelBytes));

@@ -2,8 +2,24 @@
 // simplest writers: BMP (a 54-byte header before the frame's rows) and raw bytes.
 #pragma once
 
-// File type codes: exact values, not bits to combine.
-enum ImageFileType { kImageFileJpeg = 1, kImageFileBmp = 2, kImageFileRaw = 4, kImageFileTiff = 8 };
+#include <cstdint>
+
+// File type codes (QVDX_FILE_* of the public header): exact values, not bits to combine.
+enum ImageFileType : int32_t { kImageFileJpeg = 1, kImageFileBmp = 2, kImageFileRaw = 4, kImageFileTiff = 8 };
+
+// The type a C caller's code names; false for any other code.
+constexpr bool ImageFileTypeOf(int32_t code, ImageFileType* type) {
+  switch (code) {
+    case kImageFileJpeg:
+    case kImageFileBmp:
+    case kImageFileRaw:
+    case kImageFileTiff:
+      *type = static_cast<ImageFileType>(code);
+      return true;
+    default:
+      return false;
+  }
+}
 
 // Writes frame by exact type code (1 JPEG, 2 BMP, 4 raw, 8 TIFF; anything else writes nothing).
 // The writers' results are not passed on.

@@ -5,19 +5,26 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jpeglib.h>
 
-#include "FrameSize.h"
 #include "GrayLevel.h"
+#include "ImageSizeLimits.h"
 #include "MessageBox.h"
+#include "RedBlueSwap.h"
+#include "RowOrder.h"
 
 namespace {
 
 constexpr int kFrameQuality = 75;
+// WriteJpegFile's colour argument for a three-component file (0 makes it gray).
+constexpr int kColourFile = 1;
+constexpr int kColourComponents = 3;
+constexpr int kGrayComponents = 1;
 
 // The library refuses images wider or taller than this. They are refused before the
 // file is opened, so no existing file is truncated for an image that can't be written,
@@ -121,7 +128,7 @@ bool CheckFrame(unsigned char* frame, int width, int height, size_t* frameBytes)
     return false;
   }
   // Negative sizes and frames beyond 32-bit byte counts can't have a working copy.
-  if (!qv::CountBytes(width, height, 3, frameBytes)) {
+  if (!qv::CountImageBytes(width, height, qv::kRgb24PixelBytes, frameBytes)) {
     AfxMessageBox("memory is over!");
     return false;
   }
@@ -138,10 +145,10 @@ int SaveJpegImage(const char* path, unsigned char* frame, int width, int height)
   // lies, its rows walked from the last in memory (the top of the picture) to the first.
   int written = 0;
   if (path != nullptr && LibraryTakes(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    const size_t rowBytes = static_cast<size_t>(width) * qv::kRgb24PixelBytes;
     const RowWalk rows{frame + (static_cast<size_t>(height) - 1) * rowBytes, rowBytes, true};
-    written = CompressRows(path, static_cast<unsigned int>(width), static_cast<unsigned int>(height), rows, 3,
-                           JCS_EXT_BGR, kFrameQuality);
+    written = CompressRows(path, static_cast<unsigned int>(width), static_cast<unsigned int>(height), rows,
+                           kColourComponents, JCS_EXT_BGR, kFrameQuality);
   }
   if (!written) {
     AfxMessageBox("Write Error");
@@ -161,17 +168,17 @@ int SaveJpegImageByCopy(const char* path, unsigned char* frame, int width, int h
     AfxMessageBox("Write Error");
     return 0;
   }
-  unsigned char* copy = new (std::nothrow) unsigned char[frameBytes];
-  if (copy == nullptr) {
+  std::unique_ptr<unsigned char[]> copy(new (std::nothrow) unsigned char[frameBytes]);
+  if (!copy) {
     AfxMessageBox("memory is over!");
     return 0;
   }
-  std::memcpy(copy, frame, frameBytes);
-  FlipRows(copy, width * 3, height);
-  SwapRedBlue(copy, width, height);
-  int written = WriteJpegFile(path, copy, static_cast<unsigned int>(width), static_cast<unsigned int>(height), 1,
-                              kFrameQuality);
-  delete[] copy;
+  std::memcpy(copy.get(), frame, frameBytes);
+  FlipRows(copy.get(), width * qv::kRgb24PixelBytes, height);
+  SwapRedBlue(copy.get(), width, height);
+  int written = WriteJpegFile(path, copy.get(), static_cast<unsigned int>(width), static_cast<unsigned int>(height),
+                              kColourFile, kFrameQuality);
+  copy.reset();
   if (!written) {
     AfxMessageBox("Write Error");
     return 0;
@@ -182,53 +189,40 @@ int SaveJpegImageByCopy(const char* path, unsigned char* frame, int width, int h
 int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, unsigned int height, int colour,
                   int quality) {
   if (data == nullptr || path == nullptr || !LibraryTakes(width, height)) return 0;
-  size_t pixels = 0;
-  if (!qv::CountBytes(width, height, 1, &pixels) || pixels > UINT32_MAX / 3) {
+  size_t dataBytes = 0;
+  if (!qv::CountImageBytes(width, height, qv::kRgb24PixelBytes, &dataBytes)) {
     if (!colour) AfxMessageBox("Memory error");
     return 0;  // the data can't be that large
   }
   if (colour) {
-    return CompressRows(path, width, height, RowWalk{data, static_cast<size_t>(width) * 3, false}, 3, JCS_RGB,
-                        quality);
+    return CompressRows(path, width, height,
+                        RowWalk{data, static_cast<size_t>(width) * qv::kRgb24PixelBytes, false}, kColourComponents,
+                        JCS_RGB, quality);
   }
 
-  unsigned char* gray = new (std::nothrow) unsigned char[pixels];
-  if (gray == nullptr) {
+  const size_t pixels = dataBytes / qv::kRgb24PixelBytes;
+  std::unique_ptr<unsigned char[]> gray(new (std::nothrow) unsigned char[pixels]);
+  if (!gray) {
     AfxMessageBox("Memory error");
     return 0;
   }
   for (size_t i = 0; i < pixels; ++i) {
-    const unsigned char* px = data + 3 * i;
+    const unsigned char* px = data + qv::kRgb24PixelBytes * i;
     gray[i] = qv::GrayLevel(px[0], px[1], px[2]);
   }
-  int written = CompressRows(path, width, height, RowWalk{gray, width, false}, 1, JCS_GRAYSCALE, quality);
-  delete[] gray;
-  return written;
+  return CompressRows(path, width, height, RowWalk{gray.get(), width, false}, kGrayComponents, JCS_GRAYSCALE,
+                      quality);
 }
 
 int FlipRows(unsigned char* data, int rowBytes, int rows) {
   if (data == nullptr || rowBytes < 0 || rows < 0) return 0;
-  const size_t bytes = static_cast<size_t>(rowBytes);
-  unsigned char* scratch = new (std::nothrow) unsigned char[bytes ? bytes : 1];
-  if (scratch == nullptr) return 0;
-  for (size_t top = 0, bottom = static_cast<size_t>(rows); top + 1 < bottom; ++top, --bottom) {
-    unsigned char* a = data + top * bytes;
-    unsigned char* b = data + (bottom - 1) * bytes;
-    std::memcpy(scratch, a, bytes);
-    std::memcpy(a, b, bytes);
-    std::memcpy(b, scratch, bytes);
-  }
-  delete[] scratch;
-  return 1;
+  return qv::rows::ReverseRowsThroughScratchRow(data, static_cast<size_t>(rowBytes), static_cast<size_t>(rows)) ? 1
+                                                                                                               : 0;
 }
 
 int SwapRedBlue(unsigned char* data, int width, int height) {
   size_t bytes = 0;
-  if (data == nullptr || !qv::CountBytes(width, height, 3, &bytes)) return 0;
-  for (size_t i = 0; i < bytes; i += 3) {
-    unsigned char first = data[i];
-    data[i] = data[i + 2];
-    data[i + 2] = first;
-  }
+  if (data == nullptr || !qv::CountImageBytes(width, height, qv::kRgb24PixelBytes, &bytes)) return 0;
+  qv::conversion::SwapRedBlueBytes(data, data, bytes);
   return 1;
 }

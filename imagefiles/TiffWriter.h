@@ -2,6 +2,8 @@
 // (directory) after those a TIFF file already holds.
 #pragma once
 
+#include "TiffOptions.h"
+
 // Appends an RGB24 frame (bottom-up, blue-green-red) as an uncompressed RGB page,
 // top row first. 1 when the writer ran; 0 when nothing was written (null frame,
 // negative or zero sizes, byte counts beyond 32 bits, rows beyond 2^31 - 1 bytes,
@@ -10,13 +12,15 @@ int SaveTiffImage(const char* path, unsigned char* frame, int width, int height)
 
 // The writer behind SaveTiffImage, with WriteTiffFile's results. It builds each
 // row as it is written, so it needs no copy of the frame; its files are
-// byte-identical to WriteTiffFile(path, width, height, 2, 24, 0, 1, 0, nullptr, 0, frame).
+// byte-identical to WriteTiffFile(path, width, height, kTiffRgb, 24, kTiffUncompressed,
+// kWordsAsGiven, 0, nullptr, 0, frame).
 int WriteTiffFrame(const char* path, const unsigned char* frame, int width, int height);
 
-// General writer. photometricKind 1 grayscale, 2 RGB (3-byte pixels given blue first),
-// 3 palette (palette: paletteCount entries of blue, green, red, unused).
-// compressionKind 0 none, 1 JPEG, 2 LZW, any other an unknown scheme (the rows fail).
-// swapMode rearranges the 16-bit words of each row (see SwapSampleWords). data: height
+// General writer (the ints are named in TiffOptions.h). photometricKind 1 grayscale,
+// 2 RGB (3-byte pixels given blue first), 3 palette (palette: paletteCount entries of
+// blue, green, red, unused). compressionKind 0 none, 1 JPEG, 2 LZW, any other an
+// unknown scheme (the rows fail). swapMode rearranges the 16-bit words of each row
+// (see SwapSampleWords). data: height
 // rows, bottom-up, width x bitsPerPixel / 8 bytes each; only read. reserved is ignored.
 // 0 the writer ran (a row that fails is reported on stderr), or nothing could be
 // written (null data, zero sizes, data beyond 32 bits or rows beyond 2^31 - 1 bytes,

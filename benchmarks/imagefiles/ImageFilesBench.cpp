@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
       {"TIFF general writer, new file", &tif,
        [&] {
          std::remove(tif.c_str());
-         WriteTiffFile(tif.c_str(), kWidth, kHeight, 2, 24, 0, 1, 0, nullptr, 0, frame.data());
+         WriteTiffFile(tif.c_str(), kWidth, kHeight, kTiffRgb, 24, kTiffUncompressed, kWordsAsGiven, 0, nullptr, 0,
+                       frame.data());
        },
        {},
        {}},

@@ -3,20 +3,17 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ByteCount.h"
 #include "PixelConversions.h"
 
-std::atomic<LONG> g_nGrabFlag{1};
+std::atomic<LONG> g_nGrabFlag{kGrabFlagOn};
 
 namespace {
 
-enum class Layout { Rgb24, Yuy2, Uyvy, Other };
-
-Layout LayoutOf(const GUID& subtype) {
-  if (std::memcmp(&subtype, &MEDIASUBTYPE_RGB24, sizeof(GUID)) == 0) return Layout::Rgb24;
-  if (std::memcmp(&subtype, &MEDIASUBTYPE_YUY2, sizeof(GUID)) == 0) return Layout::Yuy2;
-  if (std::memcmp(&subtype, &MEDIASUBTYPE_UYVY, sizeof(GUID)) == 0) return Layout::Uyvy;
-  return Layout::Other;
-}
+using qv::rows::kRgb24PixelBytes;
+constexpr int kPackedYuvPixelBytes = 2;
+// The platform pads each RGB24 row to a multiple of 4 bytes.
+constexpr uint64_t kRgb24RowAlignment = 4;
 
 CString DefaultCapturePath() {
   const wchar_t kDefault[] = L"c:\\ombrix.bmp";
@@ -27,14 +24,20 @@ CString DefaultCapturePath() {
 
 }  // namespace
 
+CDSGrabberCB::Layout CDSGrabberCB::LayoutOf(const GUID& subtype) {
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB24)) return Layout::Rgb24;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_YUY2)) return Layout::Yuy2;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_UYVY)) return Layout::Uyvy;
+  return Layout::Other;
+}
+
 CDSGrabberCB::CDSGrabberCB() : m_strCapturePath(DefaultCapturePath()), m_subtype(MEDIASUBTYPE_RGB24) {}
 
 CDSGrabberCB::~CDSGrabberCB() = default;
 
 STDMETHODIMP CDSGrabberCB::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
-  if (std::memcmp(&iid, &IID_ISampleGrabberCB, sizeof(GUID)) == 0 ||
-      std::memcmp(&iid, &IID_IUnknown, sizeof(GUID)) == 0) {
+  if (IsEqualGUID(iid, IID_ISampleGrabberCB) || IsEqualGUID(iid, IID_IUnknown)) {
     *object = static_cast<ISampleGrabberCB*>(this);
     return S_OK;
   }
@@ -49,10 +52,10 @@ STDMETHODIMP CDSGrabberCB::SampleCB(double, IMediaSample*) { return S_OK; }
 STDMETHODIMP CDSGrabberCB::BufferCB(double, BYTE* buffer, long length) {
   if (buffer == nullptr) return E_POINTER;
   LONG seen = g_nGrabFlag.load();
-  if (seen != 1) {
-    // Turned to 0 only from the value seen: a host that sets the flag meanwhile (the
+  if (seen != kGrabFlagOn) {
+    // Turned off only from the value seen: a host that sets the flag meanwhile (the
     // format change turning recording back on) is not undone by a late frame.
-    if (seen != 0) g_nGrabFlag.compare_exchange_strong(seen, 0);
+    if (seen != kGrabFlagOff) g_nGrabFlag.compare_exchange_strong(seen, kGrabFlagOff);
     return S_OK;
   }
   // Only frames the grab can hand out are kept; a frame of an unexpected length is not
@@ -60,7 +63,7 @@ STDMETHODIMP CDSGrabberCB::BufferCB(double, BYTE* buffer, long length) {
   // The flag is asked again before publishing, so a host that turns recording off and
   // then clears the frame finds nothing recorded by a call already under way.
   if (length <= 0 ||
-      !m_store.Publish(buffer, static_cast<size_t>(length), [] { return g_nGrabFlag.load() == 1; })) {
+      !m_store.Publish(buffer, static_cast<size_t>(length), [] { return g_nGrabFlag.load() == kGrabFlagOn; })) {
     return S_OK;
   }
   m_pBuffer.store(const_cast<unsigned char*>(m_store.NewestAddress()));
@@ -72,12 +75,13 @@ void CDSGrabberCB::GrabFrame(unsigned char* destination) {
   const Layout layout = LayoutOf(m_subtype);
   if (layout == Layout::Other) return;
   const int width = m_nWidth, height = m_nHeight;
-  if (static_cast<int>(layout) != m_recordedLayout || width != m_recordedWidth || height != m_recordedHeight) return;
+  if (layout != m_recordedLayout || width != m_recordedWidth || height != m_recordedHeight) return;
   m_store.ReadNewest([&](const uint8_t* frame, size_t bytes) {
     if (layout == Layout::Rgb24) {
       std::memcpy(destination, frame, bytes);
     } else {
-      YUV422ToRGB24(frame, destination, width, height, layout == Layout::Yuy2 ? 1 : 0);
+      const int bYUY2 = layout == Layout::Yuy2 ? 1 : 0;  // the conversion's flag: 1 YUY2, 0 UYVY
+      YUV422ToRGB24(frame, destination, width, height, bYUY2);
     }
   });
 }
@@ -97,21 +101,27 @@ void CDSGrabberCB::RecordFormat(const GUID& subtype, int width, int height) {
   m_nWidth = width;
   m_nHeight = height;
   m_pBuffer.store(nullptr);
-  m_recordedLayout = -1;
+  m_recordedLayout = Layout::Other;
   m_store.Reset();
   // Sizes that are not positive, or whose bytes (delivered, padded or converted) pass
-  // 32 bits, record nothing. Worked in 64 bits so a 32-bit build can't wrap.
+  // 32 bits, record nothing.
   const Layout layout = LayoutOf(subtype);
   if (width <= 0 || height <= 0 || layout == Layout::Other) return;
-  const uint64_t rowBytes = static_cast<uint64_t>(width) * (layout == Layout::Rgb24 ? 3 : 2);
-  const uint64_t paddedRowBytes = layout == Layout::Rgb24 ? (rowBytes + 3) & ~static_cast<uint64_t>(3) : rowBytes;
-  const uint64_t rows = static_cast<uint64_t>(height);
-  constexpr uint64_t kLimit = 0xFFFFFFFFu;
-  if (paddedRowBytes * rows > kLimit || static_cast<uint64_t>(width) * 3 * rows > kLimit) return;
-  if (!m_store.Configure(static_cast<size_t>(rowBytes), static_cast<size_t>(rows), static_cast<size_t>(paddedRowBytes))) {
+  const int pixelBytes = layout == Layout::Rgb24 ? kRgb24PixelBytes : kPackedYuvPixelBytes;
+  const uint64_t rowBytes = static_cast<uint64_t>(width) * pixelBytes;
+  const uint64_t paddedRowBytes =
+      layout == Layout::Rgb24 ? (rowBytes + kRgb24RowAlignment - 1) & ~(kRgb24RowAlignment - 1) : rowBytes;
+  size_t paddedFrameBytes = 0, convertedFrameBytes = 0;
+  if (!qv::rows::CountBytes(paddedRowBytes, height, 1, qv::rows::kMax32BitBytes, &paddedFrameBytes) ||
+      !qv::rows::CountBytes(width, height, kRgb24PixelBytes, qv::rows::kMax32BitBytes, &convertedFrameBytes)) {
     return;
   }
-  m_recordedLayout = static_cast<int>(layout);
+  // Both counts fit 32 bits, so every size below fits size_t.
+  if (!m_store.Configure(static_cast<size_t>(rowBytes), static_cast<size_t>(height),
+                         static_cast<size_t>(paddedRowBytes))) {
+    return;
+  }
+  m_recordedLayout = layout;
   m_recordedWidth = width;
   m_recordedHeight = height;
 }

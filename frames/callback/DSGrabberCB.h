@@ -49,10 +49,14 @@ class CDSGrabberCB : public ISampleGrabberCB {
   GUID m_subtype;
 
  private:
+  // The frame layouts the grab hands out; Other is any other subtype.
+  enum class Layout { Rgb24, Yuy2, Uyvy, Other };
+  static Layout LayoutOf(const GUID& subtype);
+
   qv::FrameStore m_store;
   // The format the slots were sized for by RecordFormat. The grab hands a frame out
   // only while the public fields still describe it (they are written directly, too).
-  int m_recordedLayout = -1;  // none
+  Layout m_recordedLayout = Layout::Other;  // none
   int m_recordedWidth = 0;
   int m_recordedHeight = 0;
 };
@@ -61,6 +65,8 @@ class CDSGrabberCB : public ISampleGrabberCB {
 // Atomic so the streaming and host threads share it soundly; it reads and assigns
 // like the plain 32-bit integer it stands for (1 at load).
 extern std::atomic<LONG> g_nGrabFlag;
+constexpr LONG kGrabFlagOff = 0;
+constexpr LONG kGrabFlagOn = 1;
 
 // The module's one callback object (defined with the module's other static objects).
 extern CDSGrabberCB g_grabberCB;

@@ -48,12 +48,12 @@ KernelPair KernelsFor(ConversionLevel level)
 // h-1-r. With an odd width every other row starts and ends inside a group;
 // those half groups are converted one pixel at a time.
 void ConvertFrame(GroupKernel kernel, const unsigned char* source, unsigned char* destination, int width,
-                  int height, int bYUY2)
+                  int height, PackedYuvLayout layout)
 {
     std::size_t pixels = 0;
-    if (!source || !destination || !FrameSize(width, height, pixels))
+    if (!source || !destination || !CountConvertiblePixels(width, height, pixels))
         return;
-    const GroupLayout& L = LayoutFor(bYUY2);
+    const GroupLayout& L = LayoutFor(layout);
     const std::size_t w = static_cast<std::size_t>(width);
     const std::size_t h = static_cast<std::size_t>(height);
     for (std::size_t r = 0; r < h; ++r) {
@@ -130,8 +130,10 @@ int ConvertWithLevel(ConversionLevel level, const unsigned char* source, unsigne
 {
     if (!IsLevelSupported(level))
         return 1;
+    const PackedYuvLayout layout = PackedYuvLayoutOf(bYUY2);
     const KernelPair kernels = KernelsFor(level);
-    ConvertFrame(bYUY2 ? kernels.yuy2 : kernels.uyvy, source, destination, width, height, bYUY2);
+    ConvertFrame(layout == PackedYuvLayout::Yuy2 ? kernels.yuy2 : kernels.uyvy, source, destination, width, height,
+                 layout);
     return 1;
 }
 

@@ -16,7 +16,8 @@ const char* LevelName(ConversionLevel level);
 bool IsLevelSupported(ConversionLevel level);
 ConversionLevel BestSupportedLevel();
 
-// YUV422ToRGB24 through one level; an unsupported level writes nothing.
+// YUV422ToRGB24 through one level; an unsupported level writes nothing. bYUY2 as
+// YUV422ToRGB24 takes it: any non-zero value selects YUY2.
 int ConvertWithLevel(ConversionLevel level, const unsigned char* source, unsigned char* destination, int width,
                      int height, int bYUY2);
 

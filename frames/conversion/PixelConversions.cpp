@@ -1,8 +1,7 @@
 #include "PixelConversions.h"
 
-#include <cstring>
-
 #include "ConversionKernels.h"
+#include "RowOrder.h"
 #include "YuvFormula.h"
 
 using qv::conversion::BestSupportedLevel;
@@ -18,21 +17,12 @@ int YUV422ToRGB24(const unsigned char* source, unsigned char* destination, int w
 int FlipVertical(unsigned char* frame, int width, int height)
 {
     std::size_t pixels = 0;
-    if (!frame || !qv::conversion::FrameSize(width, height, pixels))
+    if (!frame || !qv::conversion::CountConvertiblePixels(width, height, pixels))
         return 1;
-    // Swap rows pairwise through a fixed stack buffer, a chunk at a time: no
+    // Rows swapped pairwise through a fixed stack buffer, a chunk at a time: no
     // allocation, so the frame is always fully reversed, never half done.
     unsigned char chunk[4096];
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-    unsigned char* top = frame;
-    unsigned char* bottom = frame + (static_cast<std::size_t>(height) - 1) * rowBytes;
-    for (; top < bottom; top += rowBytes, bottom -= rowBytes) {
-        for (std::size_t at = 0; at < rowBytes; at += sizeof chunk) {
-            const std::size_t n = rowBytes - at < sizeof chunk ? rowBytes - at : sizeof chunk;
-            std::memcpy(chunk, top + at, n);
-            std::memcpy(top + at, bottom + at, n);
-            std::memcpy(bottom + at, chunk, n);
-        }
-    }
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * qv::conversion::kRgb24PixelBytes;
+    qv::rows::ReverseRows(frame, rowBytes, static_cast<std::size_t>(height), chunk, sizeof chunk);
     return 1;
 }

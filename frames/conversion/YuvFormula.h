@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ByteCount.h"
+#include "PackedYuvLayout.h"
+
 namespace qv::conversion {
 
 inline unsigned char ClampToByte(int value)
@@ -32,18 +35,29 @@ struct GroupLayout {
 };
 constexpr GroupLayout kYuy2Layout{0, 1, 2, 3};
 constexpr GroupLayout kUyvyLayout{1, 0, 3, 2};
-inline const GroupLayout& LayoutFor(int bYUY2) { return bYUY2 ? kYuy2Layout : kUyvyLayout; }
-
-// Validated frame size: pixels and destination bytes, or false when the
-// arguments describe no frame we may write (nothing is written then).
-inline bool FrameSize(int width, int height, std::size_t& pixels)
+inline const GroupLayout& LayoutFor(PackedYuvLayout layout)
 {
-    if (width <= 0 || height <= 0)
+    return layout == PackedYuvLayout::Yuy2 ? kYuy2Layout : kUyvyLayout;
+}
+
+using qv::rows::kRgb24PixelBytes;
+
+// The RGB24 frames the conversion and FlipVertical write: their sizes and results
+// are ints in the design, so a frame's bytes must fit an int. Stricter than the
+// 32-bit limit of the rest of the library (qv::rows::kMax32BitBytes), and kept so:
+// a YUY2 or UYVY frame of 2^31 to 2^32 - 1 converted bytes is recorded by the
+// grabber, and its grab writes nothing.
+constexpr std::uint64_t kMaxConvertibleFrameBytes = INT_MAX;
+
+// The pixels of a frame of positive sizes within that limit, or false when the
+// arguments describe no frame we may write (nothing is written then).
+inline bool CountConvertiblePixels(int width, int height, std::size_t& pixels)
+{
+    std::size_t bytes = 0;
+    if (width <= 0 || height <= 0 ||
+        !qv::rows::CountBytes(width, height, kRgb24PixelBytes, kMaxConvertibleFrameBytes, &bytes))
         return false;
-    const std::uint64_t bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 3u;
-    if (bytes > static_cast<std::uint64_t>(INT_MAX))
-        return false;
-    pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    pixels = bytes / kRgb24PixelBytes;
     return true;
 }
 

@@ -3,14 +3,16 @@
 #include <cstring>
 #include <new>
 
+#include "ByteCount.h"
+
 namespace qv {
 
 bool FrameStore::Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes) {
   Reset();
   if (rowBytes == 0 || rows == 0 || paddedRowBytes < rowBytes) return false;
   // Frames are addressed with 32-bit lengths by the platform: refuse larger ones.
-  constexpr size_t kLimit = 0xFFFFFFFFu;
-  if (rows > kLimit / paddedRowBytes) return false;
+  size_t paddedFrameBytes = 0;
+  if (!qv::rows::CountBytes(paddedRowBytes, rows, 1, qv::rows::kMax32BitBytes, &paddedFrameBytes)) return false;
   const size_t frameBytes = rowBytes * rows;
   // Slots big enough already are kept: reopening a camera costs no allocation and no
   // page faults (fresh memory is expensive to touch, and opening is on the host's clock).
