@@ -12,21 +12,18 @@ OUT=$ROOT/build/fuzz
 CXX=${CXX_FUZZ:-clang++-14}
 mkdir -p "$OUT/work-corpus" "$OUT/artifacts"
 
-SOURCES=(
-  "$ROOT/tests/imagefiles/fuzz/TiffAppendFuzzer.cpp"
-  "$ROOT/imagefiles/ImageSave.cpp"
-  "$ROOT/imagefiles/JpegWriter.cpp"
-  "$ROOT/imagefiles/TiffWriter.cpp"
-  "$ROOT/imagefiles/TiffAppendCheck.cpp"
-  "$ROOT/platform/MessageBox.cpp"
-  "$ROOT/platform/MessageBoxNative.cpp"
-  "$ROOT/platform/File.cpp"
-)
+# The image-file writers with the row primitives and the conversion dispatch that
+# picks the red/blue swap kernel (the scalar reference is for tests only).
+SOURCES=("$ROOT/tests/imagefiles/fuzz/TiffAppendFuzzer.cpp" "$ROOT"/imagefiles/*.cpp "$ROOT"/frames/rows/*.cpp
+  "$ROOT/platform/MessageBox.cpp" "$ROOT/platform/MessageBoxNative.cpp" "$ROOT/platform/File.cpp")
+for f in "$ROOT"/frames/conversion/*.cpp; do
+  case "$(basename "$f")" in Reference*) ;; *) SOURCES+=("$f") ;; esac
+done
 
 echo "== building $OUT/tiff_append_fuzz"
 "$CXX" -std=c++17 -g -O1 -fno-omit-frame-pointer \
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$ROOT/imagefiles" -I"$ROOT/platform" \
+  -I"$ROOT/imagefiles" -I"$ROOT/platform" -I"$ROOT/frames/rows" -I"$ROOT/frames/conversion" \
   "${SOURCES[@]}" -ltiff -ljpeg -lpthread \
   -o "$OUT/tiff_append_fuzz"
 

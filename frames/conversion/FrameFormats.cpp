@@ -9,7 +9,7 @@ namespace qv::conversion {
 std::size_t SourceFrameBytes(FrameFormat format, int width, int height)
 {
     std::size_t pixels = 0;
-    if (!FrameSize(width, height, pixels))
+    if (!CountConvertiblePixels(width, height, pixels))
         return 0;
     const std::uint64_t w = static_cast<std::uint64_t>(width);
     const std::uint64_t h = static_cast<std::uint64_t>(height);

@@ -77,7 +77,7 @@ int ConvertToRgb24WithLevel(ConversionLevel level, FrameFormat format, const uns
                             unsigned char* destination, int width, int height)
 {
     std::size_t pixels = 0;
-    if (!source || !destination || !FrameSize(width, height, pixels) || !IsPlanarLevelAvailable(level))
+    if (!source || !destination || !CountConvertiblePixels(width, height, pixels) || !IsPlanarLevelAvailable(level))
         return 1;
     const PlanarKernels kernels = PlanarKernelsFor(level);
     switch (format) {
