@@ -31,7 +31,11 @@ HRESULT CDSCamera::CreateGraphObjects() {
                                 IID_ICaptureGraphBuilder2, m_pCaptureBuilder.OutVoid());
   if (FAILED(hr)) return hr;
   hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_pGraph.OutVoid());
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    // A builder without its graph is of no use, and the next try creates a new one.
+    m_pCaptureBuilder.Reset();
+    return hr;
+  }
   m_bInitialized = 1;
   m_pCaptureBuilder->SetFiltergraph(m_pGraph);
   return hr;
