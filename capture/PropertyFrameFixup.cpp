@@ -33,6 +33,22 @@ Placement PlacementOf(HWND child) {
 
 bool SameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
+BOOL CALLBACK MatchFrameTitle(HWND window, LPARAM found) {
+  char title[64] = {};
+  GetWindowTextA(window, title, sizeof title);
+  if (!SameText(title, kFrameTitle)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// The frame among the top-level windows of the thread that opens it. A window of any
+// other thread or program with the same title is not ours to resize.
+HWND FindFrameOfThread(DWORD thread) {
+  HWND found = nullptr;
+  EnumThreadWindows(thread, MatchFrameTitle, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 }  // namespace
 
 BOOL CALLBACK FixupFrameChild(HWND child, LPARAM /*unused*/) {
@@ -60,8 +76,9 @@ BOOL CALLBACK FixupFrameChild(HWND child, LPARAM /*unused*/) {
 void __cdecl PropertyFrameFixupThread(void* argument) {
   auto* control = static_cast<FixupControl*>(argument);
   HWND frame = nullptr;
-  while ((frame = FindWindowA(nullptr, kFrameTitle)) == nullptr) {
-    if (control != nullptr && control->frameClosed) break;
+  if (control == nullptr) _endthread();
+  while ((frame = FindFrameOfThread(control->frameThread)) == nullptr) {
+    if (control->frameClosed) break;
     Sleep(kPollMs);
   }
   if (frame != nullptr) {
@@ -72,15 +89,14 @@ void __cdecl PropertyFrameFixupThread(void* argument) {
                  SWP_NOMOVE);
     EnumChildWindows(frame, FixupFrameChild, 0);
   }
-  if (control != nullptr) {
-    SetEvent(control->finished);
-    control->Release();
-  }
+  SetEvent(control->finished);
+  control->Release();
   _endthread();
 }
 
-FixupControl* StartPropertyFrameFixup() {
+FixupControl* StartPropertyFrameFixup(DWORD frameThread) {
   auto* control = new FixupControl();
+  control->frameThread = frameThread;
   control->finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (control->finished == nullptr || _beginthread(PropertyFrameFixupThread, 0, control) == static_cast<uintptr_t>(-1)) {
     if (control->finished != nullptr) CloseHandle(control->finished);
