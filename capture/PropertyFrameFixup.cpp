@@ -33,20 +33,29 @@ Placement PlacementOf(HWND child) {
 
 bool SameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
-BOOL CALLBACK MatchFrameTitle(HWND window, LPARAM found) {
-  char title[64] = {};
-  GetWindowTextA(window, title, sizeof title);
-  if (!SameText(title, kFrameTitle)) return TRUE;
-  *reinterpret_cast<HWND*>(found) = window;
+struct FrameSearch {
+  wchar_t title[16];  // the frame's title in the ANSI code page's reading
+  HWND found;
+};
+
+// Reads the title without sending WM_GETTEXT: the frame's thread may be waiting for this
+// thread to end, and a sent message would then wait for it.
+BOOL CALLBACK MatchFrameTitle(HWND window, LPARAM argument) {
+  auto* search = reinterpret_cast<FrameSearch*>(argument);
+  wchar_t title[64] = {};
+  InternalGetWindowText(window, title, 64);
+  if (lstrcmpiW(title, search->title) != 0) return TRUE;
+  search->found = window;
   return FALSE;
 }
 
 // The frame among the top-level windows of the thread that opens it. A window of any
 // other thread or program with the same title is not ours to resize.
 HWND FindFrameOfThread(DWORD thread) {
-  HWND found = nullptr;
-  EnumThreadWindows(thread, MatchFrameTitle, reinterpret_cast<LPARAM>(&found));
-  return found;
+  FrameSearch search = {{}, nullptr};
+  if (MultiByteToWideChar(CP_ACP, 0, kFrameTitle, -1, search.title, 16) == 0) return nullptr;
+  EnumThreadWindows(thread, MatchFrameTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace
