@@ -30,6 +30,54 @@ std::string Narrow(const wchar_t* text) {
   return out;
 }
 
+// A wrapper of the graph's media control whose Run answers the plan's failure code.
+class MediaControlStandIn final : public IMediaControl {
+ public:
+  MediaControlStandIn(ComHolder<IMediaControl> inner, HRESULT runFailure)
+      : m_inner(std::move(inner)), m_runFailure(runFailure) {}
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IDispatch) || IsEqualGUID(iid, IID_IMediaControl)) {
+      *out = static_cast<IMediaControl*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return m_inner->QueryInterface(iid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG left = --m_refs;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override { return m_inner->GetTypeInfoCount(count); }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
+    return m_inner->GetTypeInfo(index, locale, info);
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
+    return m_inner->GetIDsOfNames(iid, names, count, locale, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* exception, UINT* argError) override {
+    return m_inner->Invoke(id, iid, locale, flags, params, result, exception, argError);
+  }
+  STDMETHODIMP Run() override { return m_runFailure; }
+  STDMETHODIMP Pause() override { return m_inner->Pause(); }
+  STDMETHODIMP Stop() override { return m_inner->Stop(); }
+  STDMETHODIMP GetState(LONG timeout, OAFilterState* state) override { return m_inner->GetState(timeout, state); }
+  STDMETHODIMP RenderFile(BSTR file) override { return m_inner->RenderFile(file); }
+  STDMETHODIMP AddSourceFilter(BSTR file, IDispatch** out) override { return m_inner->AddSourceFilter(file, out); }
+  STDMETHODIMP get_FilterCollection(IDispatch** out) override { return m_inner->get_FilterCollection(out); }
+  STDMETHODIMP get_RegFilterCollection(IDispatch** out) override { return m_inner->get_RegFilterCollection(out); }
+  STDMETHODIMP StopWhenReady() override { return m_inner->StopWhenReady(); }
+
+ private:
+  std::atomic<ULONG> m_refs{1};
+  ComHolder<IMediaControl> m_inner;
+  HRESULT m_runFailure;
+};
+
 // A wrapper forwarding every IGraphBuilder call to the real graph, with chosen refusals.
 class GraphStandIn final : public IGraphBuilder {
  public:
@@ -40,6 +88,13 @@ class GraphStandIn final : public IGraphBuilder {
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IGraphBuilder) || IsEqualGUID(iid, IID_IFilterGraph)) {
       *out = static_cast<IGraphBuilder*>(this);
       AddRef();
+      return S_OK;
+    }
+    if (IsEqualGUID(iid, IID_IMediaControl) && FAILED(m_state->plan.runFailure)) {
+      ComHolder<IMediaControl> real;
+      HRESULT hr = real.QueryFrom(m_inner, IID_IMediaControl);
+      if (FAILED(hr)) return hr;
+      *out = static_cast<IMediaControl*>(new MediaControlStandIn(std::move(real), m_state->plan.runFailure));
       return S_OK;
     }
     return m_inner->QueryInterface(iid, out);

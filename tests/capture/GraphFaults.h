@@ -22,6 +22,7 @@ struct GraphFaultPlan {
   bool refuseGrabberInGraph = false;   // AddFilter of the filter named "Grabber" fails
   bool failConnectedType = false;      // ISampleGrabber::GetConnectedMediaType fails
   bool refuseFilterRemoval = false;    // RemoveFilter fails for every filter
+  HRESULT runFailure = S_OK;           // a failure code: IMediaControl::Run answers it, running nothing
 };
 
 class GraphFaults {
