@@ -33,6 +33,31 @@ Placement PlacementOf(HWND child) {
 
 bool SameText(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
+struct FrameSearch {
+  wchar_t title[16];  // the frame's title in the ANSI code page's reading
+  HWND found;
+};
+
+// Reads the title without sending WM_GETTEXT: the frame's thread may be waiting for this
+// thread to end, and a sent message would then wait for it.
+BOOL CALLBACK MatchFrameTitle(HWND window, LPARAM argument) {
+  auto* search = reinterpret_cast<FrameSearch*>(argument);
+  wchar_t title[64] = {};
+  InternalGetWindowText(window, title, 64);
+  if (lstrcmpiW(title, search->title) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// The frame among the top-level windows of the thread that opens it. A window of any
+// other thread or program with the same title is not ours to resize.
+HWND FindFrameOfThread(DWORD thread) {
+  FrameSearch search = {{}, nullptr};
+  if (MultiByteToWideChar(CP_ACP, 0, kFrameTitle, -1, search.title, 16) == 0) return nullptr;
+  EnumThreadWindows(thread, MatchFrameTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 }  // namespace
 
 BOOL CALLBACK FixupFrameChild(HWND child, LPARAM /*unused*/) {
@@ -60,8 +85,9 @@ BOOL CALLBACK FixupFrameChild(HWND child, LPARAM /*unused*/) {
 void __cdecl PropertyFrameFixupThread(void* argument) {
   auto* control = static_cast<FixupControl*>(argument);
   HWND frame = nullptr;
-  while ((frame = FindWindowA(nullptr, kFrameTitle)) == nullptr) {
-    if (control != nullptr && control->frameClosed) break;
+  if (control == nullptr) _endthread();
+  while ((frame = FindFrameOfThread(control->frameThread)) == nullptr) {
+    if (control->frameClosed) break;
     Sleep(kPollMs);
   }
   if (frame != nullptr) {
@@ -72,15 +98,14 @@ void __cdecl PropertyFrameFixupThread(void* argument) {
                  SWP_NOMOVE);
     EnumChildWindows(frame, FixupFrameChild, 0);
   }
-  if (control != nullptr) {
-    SetEvent(control->finished);
-    control->Release();
-  }
+  SetEvent(control->finished);
+  control->Release();
   _endthread();
 }
 
-FixupControl* StartPropertyFrameFixup() {
+FixupControl* StartPropertyFrameFixup(DWORD frameThread) {
   auto* control = new FixupControl();
+  control->frameThread = frameThread;
   control->finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (control->finished == nullptr || _beginthread(PropertyFrameFixupThread, 0, control) == static_cast<uintptr_t>(-1)) {
     if (control->finished != nullptr) CloseHandle(control->finished);

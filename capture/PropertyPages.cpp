@@ -25,7 +25,7 @@ int ShowDevicePropertyPages(const CDSCamera* camera, HWND hostWindow) {
     CoTaskMemFree(list.pElems);
     return 1;
   }
-  FixupControl* fixup = StartPropertyFrameFixup();
+  FixupControl* fixup = StartPropertyFrameFixup(GetCurrentThreadId());  // the frame opens on this thread
   IUnknown* object = device.Get();
   OleCreatePropertyFrame(hostWindow, kDeviceFrameX, kDeviceFrameY, nullptr, 1, &object, list.cElems, list.pElems, 0, 0,
                          nullptr);

@@ -41,7 +41,8 @@ QVDX_API int32_t QVDX_CALL DSCameraStop(void);
 /* Copies the newest frame into buffer (width x height x 3 bytes, see
  * DSCameraGetImageSize) as RGB24; leaves it untouched when there is none. Always 1. */
 QVDX_API int32_t QVDX_CALL DSGrabFrame(unsigned char* buffer);
-/* Stores a capture path and stops recording frames after the next one. Always 1. */
+/* Stores a capture path and stops recording frames: the next frame is not recorded,
+ * and the newest frame recorded before stays the one DSGrabFrame copies. Always 1. */
 QVDX_API int32_t QVDX_CALL DSCameraCaptureFile(const char* path);
 /* Writes the current frame width and height in pixels. Always 1. */
 QVDX_API int32_t QVDX_CALL DSCameraGetImageSize(int32_t* width, int32_t* height);

@@ -3,7 +3,11 @@
 #include "MessageBox.h"
 
 CDSCamera::CDSCamera() {
-  if (FAILED(CoInitialize(nullptr))) {
+  // Only an entry that succeeded (S_OK or S_FALSE) is left again. A thread that is
+  // already multithreaded refuses it, and its COM stays the host's.
+  if (SUCCEEDED(CoInitialize(nullptr))) {
+    m_bEnteredCom = true;
+  } else {
     AfxMessageBox("CoInitialize Failed!\n", 0, 0);
   }
 }
@@ -19,7 +23,7 @@ CDSCamera::~CDSCamera() {
   // The device's filter is the teardown's to release. One that a teardown ended early
   // left held stays so: it must not be released after COM is left.
   m_pCaptureFilter.Detach();
-  CoUninitialize();
+  if (m_bEnteredCom) CoUninitialize();
 }
 
 HRESULT CDSCamera::CreateGraphObjects() {
@@ -27,7 +31,11 @@ HRESULT CDSCamera::CreateGraphObjects() {
                                 IID_ICaptureGraphBuilder2, m_pCaptureBuilder.OutVoid());
   if (FAILED(hr)) return hr;
   hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_pGraph.OutVoid());
-  if (FAILED(hr)) return hr;
+  if (FAILED(hr)) {
+    // A builder without its graph is of no use, and the next try creates a new one.
+    m_pCaptureBuilder.Reset();
+    return hr;
+  }
   m_bInitialized = 1;
   m_pCaptureBuilder->SetFiltergraph(m_pGraph);
   return hr;

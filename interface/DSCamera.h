@@ -54,4 +54,5 @@ class CDSCamera : public CWnd {
   ComHolder<IVideoWindow> m_pVideoWindow;
   ComHolder<ISampleGrabber> m_pGrabber;
   int m_bInitialized = 0;
+  bool m_bEnteredCom = false;  // the construction's CoInitialize succeeded
 };

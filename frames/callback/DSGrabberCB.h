@@ -61,7 +61,8 @@ class CDSGrabberCB : public ISampleGrabberCB {
   int m_recordedHeight = 0;
 };
 
-// The grab flag: 1 records every frame, 2 stops after the next one, 0 stopped.
+// The grab flag: 1 records every frame, 0 stopped; 2 records nothing either, and the
+// next frame turns it to 0.
 // Atomic so the streaming and host threads share it soundly; it reads and assigns
 // like the plain 32-bit integer it stands for (1 at load).
 extern std::atomic<LONG> g_nGrabFlag;

@@ -248,3 +248,22 @@ TEST_F(CaptureGraph, ManyOpenRunGrabCloseCyclesLeakNothing) {
   EXPECT_LE(after.second, before.second + 16 * 1024 * 1024)
       << "private memory grew from " << before.second << " to " << after.second;
 }
+
+TEST_F(CaptureGraph, ARunThatFailsShowsItsMessageAndAnswers2) {
+  qvtest::VirtualCameraDevices devices({{L"Camera"}});
+  ASSERT_TRUE(devices.Ok());
+  for (HRESULT failure : {E_FAIL, HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), VFW_E_NOT_CONNECTED}) {
+    qvtest::GraphFaultPlan plan;
+    plan.runFailure = failure;
+    qvtest::GraphFaults faults(plan);
+    qvtest::MessageBoxWatcher boxes;
+    ASSERT_EQ(1, DSCameraInit(0, host));
+    EXPECT_EQ(2, DSCameraPlay()) << std::hex << failure;
+    ASSERT_TRUE(boxes.WaitFor(1, 5000)) << std::hex << failure;
+    Sleep(100);
+    std::vector<qvtest::SeenBox> seen = boxes.Take();
+    ASSERT_EQ(1u, seen.size()) << qvtest::Describe(seen);
+    EXPECT_EQ("Couldn't run the graph!", seen[0].text);
+    EXPECT_EQ(1, DSCameraUnInit());
+  }
+}

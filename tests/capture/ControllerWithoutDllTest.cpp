@@ -63,8 +63,9 @@ TEST_F(Controller, InitTellsARefusedDeviceFromTheFailingCallsResult) {
   } cases[] = {
       {"no capture graph builder", Plan(&qvtest::GraphFaultPlan::failBuilderCreation), 0, Outcome::Failed,
        E_OUTOFMEMORY, kNoInterfaces, 0, false},
+      // The builder made before the graph's failed creation is released again.
       {"no filter graph", Plan(&qvtest::GraphFaultPlan::failGraphCreation), 0, Outcome::Failed, E_OUTOFMEMORY,
-       kNoInterfaces, 0, true},
+       kNoInterfaces, 0, false},
       {"negative index", Plan(nullptr), -1, Outcome::DeviceRefused, S_OK, nullptr, 1, true},
       {"no grabber", Plan(&qvtest::GraphFaultPlan::failGrabberCreation), 0, Outcome::Failed, E_OUTOFMEMORY,
        kNoGrabber, 1, true},

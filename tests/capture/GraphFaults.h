@@ -22,6 +22,7 @@ struct GraphFaultPlan {
   bool refuseGrabberInGraph = false;   // AddFilter of the filter named "Grabber" fails
   bool failConnectedType = false;      // ISampleGrabber::GetConnectedMediaType fails
   bool refuseFilterRemoval = false;    // RemoveFilter fails for every filter
+  HRESULT runFailure = S_OK;           // a failure code: IMediaControl::Run answers it, running nothing
 };
 
 class GraphFaults {
@@ -40,7 +41,10 @@ class GraphFaults {
   int RegisteredCallbackMode() const;
   // Names of the filters now in the latest graph, in enumeration order.
   std::vector<std::wstring> FilterNames() const;
-  // Calls the library made on the stand-ins, in order, e.g. "AddFilter Grabber".
+  // Capture graph builders created through the stand-in and not yet released.
+  int LiveBuilders() const;
+  // Calls the library made on the stand-ins, in order, e.g. "AddFilter Grabber" or
+  // "RenderStream Preview Video".
   std::vector<std::string> Calls() const;
 
   struct State;

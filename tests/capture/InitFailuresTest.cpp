@@ -59,12 +59,18 @@ TEST_F(InitFailure, GraphObjectsNotCreatedAreReportedAndTriedAgainOnTheNextInit)
     auto first = Init(boxes, 1);
     EXPECT_EQ(0, first.first) << c.what;
     EXPECT_EQ(std::vector<std::string>{kNoInterfaces}, first.second) << c.what;
-    // The flag stayed clear, so the next call builds again and fails again.
-    auto second = Init(boxes, 1);
-    EXPECT_EQ(0, second.first) << c.what;
-    EXPECT_EQ(std::vector<std::string>{kNoInterfaces}, second.second) << c.what;
+    EXPECT_EQ(0, faults.LiveBuilders()) << c.what << ": a failed creation keeps no builder";
+    // The flag stayed clear, so each further call builds again and fails again, and
+    // no retry leaves a builder behind.
+    for (int retry = 1; retry <= 3; ++retry) {
+      auto again = Init(boxes, 1);
+      EXPECT_EQ(0, again.first) << c.what << ", retry " << retry;
+      EXPECT_EQ(std::vector<std::string>{kNoInterfaces}, again.second) << c.what << ", retry " << retry;
+      EXPECT_EQ(0, faults.LiveBuilders()) << c.what << ", retry " << retry;
+    }
     EXPECT_EQ(0, DSProperty()) << c.what << ": the controller was never initialised";
     EXPECT_EQ(1, DSCameraUnInit());
+    EXPECT_EQ(0, faults.LiveBuilders()) << c.what;
   }
 }
 
@@ -95,7 +101,9 @@ TEST_F(InitFailure, LaterStepsShowTheirMessageAndKeepTheControllerUntilUnInit) {
     EXPECT_FALSE(Called(faults.Calls(), "AddFilter Capture Filter")) << c.what << ": no device was bound";
 
     // The teardown leaves an empty graph, and a new controller builds again.
+    EXPECT_EQ(1, faults.LiveBuilders()) << c.what << ": the built controller holds its builder";
     EXPECT_EQ(1, DSCameraUnInit());
+    EXPECT_EQ(0, faults.LiveBuilders()) << c.what << ": the destruction released it";
     EXPECT_TRUE(faults.FilterNames().empty()) << c.what;
     auto again = Init(boxes, 1);
     EXPECT_EQ(std::vector<std::string>{c.message}, again.second) << c.what << " after UnInit";

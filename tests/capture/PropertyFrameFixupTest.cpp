@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "PropertyFrameFixup.h"
@@ -51,6 +53,111 @@ bool PumpUntilFinished(FixupControl* control, DWORD timeoutMs) {
   return false;
 }
 
+// Another program's "属性" frame (ForeignPropertyFrame.exe beside this test), read
+// back through its standard output: once when it is up, once when it ends.
+class ForeignFrame {
+ public:
+  ForeignFrame() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string exe(path);
+    exe = exe.substr(0, exe.find_last_of("\\/") + 1) + "ForeignPropertyFrame.exe";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE childIn = nullptr, childOut = nullptr;
+    if (!CreatePipe(&childIn, &m_toChild, &inherit, 0) || !CreatePipe(&m_fromChild, &childOut, &inherit, 0)) return;
+    SetHandleInformation(m_toChild, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(m_fromChild, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childIn;
+    startup.hStdOutput = childOut;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &m_process)) {
+      CloseHandle(m_process.hThread);
+      m_started = true;
+    }
+    CloseHandle(childIn);
+    CloseHandle(childOut);
+    if (m_started) initial = ReadReport();
+  }
+  ~ForeignFrame() {
+    Finish();
+    if (m_fromChild != nullptr) CloseHandle(m_fromChild);
+    if (m_started) CloseHandle(m_process.hProcess);
+  }
+  bool Started() const { return m_started && initial.find("end") != std::string::npos; }
+
+  // Lets the program end and gives its last report.
+  std::string Finish() {
+    if (m_toChild == nullptr) return std::string();
+    CloseHandle(m_toChild);
+    m_toChild = nullptr;
+    std::string last = ReadReport();
+    WaitForSingleObject(m_process.hProcess, 5000);
+    return last;
+  }
+
+  std::string initial;
+
+ private:
+  std::string ReadReport() {
+    std::string text;
+    char c = 0;
+    DWORD read = 0;
+    while (text.find("end\n") == std::string::npos && ReadFile(m_fromChild, &c, 1, &read, nullptr) && read == 1) {
+      if (c != '\r') text += c;
+    }
+    return text;
+  }
+
+  bool m_started = false;
+  PROCESS_INFORMATION m_process = {};
+  HANDLE m_toChild = nullptr;
+  HANDLE m_fromChild = nullptr;
+};
+
+// A "属性" frame with an OK button on a thread of its own in this process.
+class OtherThreadFrame {
+ public:
+  OtherThreadFrame() {
+    m_thread = std::thread([this] {
+      HWND frame = CreateWindowExA(0, "QVFixupTestFrame", kTitle, WS_OVERLAPPED | WS_VISIBLE, 80, 90, 300, 200,
+                                   nullptr, nullptr, nullptr, nullptr);
+      CreateWindowExA(0, "Button", kOk, WS_CHILD | WS_VISIBLE, 10, 100, 60, 20, frame,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), nullptr, nullptr);
+      m_frame = frame;
+      SetEvent(m_ready);
+      while (WaitForSingleObject(m_quit, 5) == WAIT_TIMEOUT) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      }
+      DestroyWindow(frame);
+    });
+    WaitForSingleObject(m_ready, 5000);
+  }
+  ~OtherThreadFrame() {
+    SetEvent(m_quit);
+    m_thread.join();
+    CloseHandle(m_ready);
+    CloseHandle(m_quit);
+  }
+  HWND frame() const { return m_frame; }
+  std::string Layout() const {
+    RECT f = {}, b = {};
+    GetWindowRect(m_frame, &f);
+    GetWindowRect(GetDlgItem(m_frame, IDOK), &b);
+    return std::to_string(f.left) + "," + std::to_string(f.top) + "," + std::to_string(f.right) + "," +
+           std::to_string(f.bottom) + " ok " + std::to_string(b.top) + "," + std::to_string(b.bottom);
+  }
+
+ private:
+  HANDLE m_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE m_quit = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HWND m_frame = nullptr;
+  std::thread m_thread;
+};
+
 class FixupFrame : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,6 +191,24 @@ class FixupFrame : public ::testing::Test {
     return child;
   }
 
+  // Runs the fix-up for this thread while the other frame is the only one titled "属性"
+  // for a while, then lets this thread's own frame appear: only it is fixed.
+  void FixOwnFrameShownLate() {
+    SetWindowTextA(frame, "not yet");
+    FixupControl* control = StartPropertyFrameFixup(GetCurrentThreadId());
+    ASSERT_NE(nullptr, control);
+    Sleep(300);  // far longer than the thread needs to find a frame and fix it
+    RECT ownBefore;
+    GetWindowRect(frame, &ownBefore);
+    SetWindowTextA(frame, kTitle);
+    ASSERT_TRUE(PumpUntilFinished(control, 5000)) << "the fix-up thread did not finish";
+    EXPECT_TRUE(FinishPropertyFrameFixup(control));
+    RECT ownAfter;
+    GetWindowRect(frame, &ownAfter);
+    EXPECT_EQ(ownBefore.bottom + 15, ownAfter.bottom) << "the calling thread's own frame is still fixed";
+    EXPECT_EQ(2u, g_commands.size()) << "Apply, once per tab control of this thread's frame";
+  }
+
   HWND frame = nullptr, tab = nullptr, ok = nullptr, cancel = nullptr, apply = nullptr, applyBare = nullptr,
        help = nullptr, staticOk = nullptr, page = nullptr, pageOk = nullptr, pageTab = nullptr;
 };
@@ -107,7 +232,7 @@ TEST_F(FixupFrame, GrowsFrameAndTabsMovesTheThreeButtonsAndPressesApplyPerTabCon
   std::vector<RECT> before;
   for (const Watched& w : watched) before.push_back(PlaceOf(w.window));
 
-  FixupControl* control = StartPropertyFrameFixup();
+  FixupControl* control = StartPropertyFrameFixup(GetCurrentThreadId());
   ASSERT_NE(nullptr, control);
   ASSERT_TRUE(PumpUntilFinished(control, 5000)) << "the fix-up thread did not finish";
   EXPECT_TRUE(FinishPropertyFrameFixup(control));
@@ -147,10 +272,28 @@ TEST_F(FixupFrame, GrowsFrameAndTabsMovesTheThreeButtonsAndPressesApplyPerTabCon
 
 TEST(FixupThread, EndsWhenItsFrameClosedWithoutEverAppearing) {
   ASSERT_EQ(nullptr, FindWindowA(nullptr, kTitle));
-  FixupControl* control = StartPropertyFrameFixup();
+  FixupControl* control = StartPropertyFrameFixup(GetCurrentThreadId());
   ASSERT_NE(nullptr, control);
   Sleep(50);
   DWORD start = GetTickCount();
   EXPECT_TRUE(FinishPropertyFrameFixup(control)) << "the thread must stop polling once the frame has closed";
   EXPECT_LT(GetTickCount() - start, 500u);
+}
+
+// A frame of the same title that another program or another thread of this process
+// shows is not the calling thread's frame: the fix-up leaves it exactly as it was.
+TEST_F(FixupFrame, AnotherProgramsFrameIsLeftAlone) {
+  ForeignFrame foreign;
+  ASSERT_TRUE(foreign.Started()) << "ForeignPropertyFrame.exe did not report: " << foreign.initial;
+  EXPECT_NE(std::string::npos, foreign.initial.find("commands 0\n"));
+  FixOwnFrameShownLate();
+  EXPECT_EQ(foreign.initial, foreign.Finish()) << "another program's frame: size, buttons and commands";
+}
+
+TEST_F(FixupFrame, AnotherThreadsFrameIsLeftAlone) {
+  OtherThreadFrame other;
+  ASSERT_NE(nullptr, other.frame());
+  const std::string before = other.Layout();
+  FixOwnFrameShownLate();
+  EXPECT_EQ(before, other.Layout()) << "a frame of another thread in this process";
 }

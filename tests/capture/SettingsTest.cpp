@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <string>
 #include <vector>
 
 #include "VirtualCameraDevices.h"
 #include "GraphFaults.h"
+#include "ProcessWindows.h"
 #include "PropertyFrameDriver.h"
 #include "QVDirectX.h"
 #include "TestPicture.h"
@@ -89,6 +91,30 @@ void ExpectExactFrames(const FrameFormat& format) {
     Sleep(40);
   }
   EXPECT_EQ(3, exact) << "whole frames of " << qvvcam::PixelFormatName(format.pixel);
+}
+
+// The grabber's calls of one build, from its connected type on.
+std::vector<std::string> GrabberWiringCalls(const std::vector<std::string>& calls, size_t from) {
+  std::vector<std::string> wiring;
+  for (size_t i = from; i < calls.size(); ++i) {
+    const std::string& c = calls[i];
+    if (c.rfind("SetBufferSamples", 0) == 0 || c.rfind("SetOneShot", 0) == 0 || c.rfind("SetCallback", 0) == 0) {
+      wiring.push_back(c);
+    }
+  }
+  return wiring;
+}
+
+// The renderer windows attached to host: owned by it, or its children.
+std::vector<HWND> RendererWindowsOf(HWND host) {
+  std::vector<HWND> found;
+  for (HWND window : qvtest::TopLevelWindowsOfThisProcess()) {
+    if (GetWindow(window, GW_OWNER) == host) found.push_back(window);
+  }
+  for (HWND child = GetWindow(host, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    found.push_back(child);
+  }
+  return found;
 }
 
 class Settings : public ::testing::Test {
@@ -202,4 +228,36 @@ TEST_F(Settings, DevicePagesOpenAndNoFixupThreadOutlivesTheCall) {
   const int threadsNoPages = ThreadsOfThisProcess();
   EXPECT_EQ(1, DSProperty()) << "a device without pages still answers 1";
   EXPECT_EQ(threadsNoPages, ThreadsOfThisProcess()) << "and starts no thread";
+}
+
+TEST_F(Settings, FormatChangeWiresTheGrabberAgainAndReattachesTheHiddenOnePixelRenderer) {
+  qvtest::VirtualCameraDevices devices({{L"Camera"}});
+  ASSERT_TRUE(devices.Ok());
+  qvtest::GraphFaults faults(qvtest::GraphFaultPlan{});
+  ASSERT_EQ(1, DSCameraInit(0, host));
+  const std::vector<std::string> wired = {"SetBufferSamples FALSE", "SetOneShot FALSE", "SetCallback 1"};
+  EXPECT_EQ(wired, GrabberWiringCalls(faults.Calls(), 0)) << "the first build";
+  DSCameraPlay();
+  const size_t callsBefore = faults.Calls().size();
+  // No fatal assertion from here on: the teardown must run while the stand-ins exist.
+  EXPECT_TRUE(ChangeFormat(FormatEntry(PixelFormat::Rgb24, 320), IDOK));
+  EXPECT_EQ(wired, GrabberWiringCalls(faults.Calls(), callsBefore)) << "the format change";
+  EXPECT_EQ(1, faults.RegisteredCallbackMode()) << "BufferCB, not SampleCB";
+
+  const std::vector<HWND> renderers = RendererWindowsOf(host);
+  EXPECT_EQ(1u, renderers.size()) << "one renderer window attached to the host after the change";
+  RECT place = {};
+  if (!renderers.empty()) {
+    GetWindowRect(renderers[0], &place);
+    if (HWND parent = GetAncestor(renderers[0], GA_PARENT); parent != GetDesktopWindow()) {
+      MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+    }
+    EXPECT_FALSE(IsWindowVisible(renderers[0]));
+  }
+  EXPECT_EQ(0, place.left);
+  EXPECT_EQ(0, place.top);
+  EXPECT_EQ(1, place.right - place.left);
+  EXPECT_EQ(1, place.bottom - place.top);
+  ExpectExactFrames({PixelFormat::Rgb24, 320, 240});
+  EXPECT_EQ(1, DSCameraUnInit()) << "while the stand-ins that record the teardown still exist";
 }

@@ -119,21 +119,35 @@ TEST(NoDevice, RegisterpixelAddsNothingToTheComboBox) {
   CoUninitialize();
 }
 
-TEST(NoDevice, ApartmentThatCannotBeEnteredIsReportedAndTheControllerStillWorks) {
+TEST(NoDevice, ApartmentThatCannotBeEnteredIsReportedAndTheHostKeepsItsOwn) {
   std::vector<qvtest::SeenBox> seen;
   int32_t firstInit = -1, secondInit = -1;
+  HRESULT apartmentAfter = E_FAIL, createAfter = E_FAIL;
+  APTTYPE typeAfter = APTTYPE_CURRENT;
+  APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
   std::thread([&] {
     qvtest::MessageBoxWatcher boxes;
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // the controller then can't enter a single-threaded one
+    // The host's own entry: the controller then can't enter a single-threaded apartment.
+    ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     firstInit = DSCameraInit(0, nullptr);
     boxes.WaitFor(2, 5000);
     seen = boxes.Take();
     secondInit = DSCameraInit(0, nullptr);
-    DSCameraUnInit();  // leaves COM once: this balances the thread's own entry
+    DSCameraUnInit();
+    // The controller left nothing it had not entered: the host's COM still works.
+    apartmentAfter = CoGetApartmentType(&typeAfter, &qualifier);
+    IUnknown* object = nullptr;
+    createAfter = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                   reinterpret_cast<void**>(&object));
+    if (object != nullptr) object->Release();
+    CoUninitialize();
   }).join();
   ASSERT_EQ(2u, seen.size()) << qvtest::Describe(seen);
   EXPECT_EQ("CoInitialize Failed!\n", seen[0].text);
   EXPECT_EQ(kNoPreviewGraph, seen[1].text) << "COM is usable in the thread's own apartment, so the build goes on";
   EXPECT_EQ(0, firstInit);
   EXPECT_EQ(0, secondInit);
+  EXPECT_EQ(S_OK, apartmentAfter) << "the host's apartment was left by the controller";
+  EXPECT_EQ(APTTYPE_MTA, typeAfter);
+  EXPECT_EQ(S_OK, createAfter) << "the host's own CoCreateInstance after DSCameraUnInit";
 }
