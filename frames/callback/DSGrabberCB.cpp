@@ -2,20 +2,58 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
+#include "FourccSubtype.h"
+#include "FrameFormats.h"
+#include "MjpgDecoder.h"
+#include "MjpgSampleCapacity.h"
 #include "PixelConversions.h"
+#include "PlanarConversions.h"
 
 std::atomic<LONG> g_nGrabFlag{1};
 
 namespace {
 
-enum class Layout { Rgb24, Yuy2, Uyvy, Other };
+enum class Layout { Rgb24, Yuy2, Uyvy, Nv12, I420, Yv12, Rgb32, Mjpg, Other };
 
 Layout LayoutOf(const GUID& subtype) {
-  if (std::memcmp(&subtype, &MEDIASUBTYPE_RGB24, sizeof(GUID)) == 0) return Layout::Rgb24;
-  if (std::memcmp(&subtype, &MEDIASUBTYPE_YUY2, sizeof(GUID)) == 0) return Layout::Yuy2;
-  if (std::memcmp(&subtype, &MEDIASUBTYPE_UYVY, sizeof(GUID)) == 0) return Layout::Uyvy;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB24)) return Layout::Rgb24;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_YUY2)) return Layout::Yuy2;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_UYVY)) return Layout::Uyvy;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_NV12)) return Layout::Nv12;
+  if (IsEqualGUID(subtype, qv::kMediaSubtypeI420) || IsEqualGUID(subtype, MEDIASUBTYPE_IYUV)) return Layout::I420;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_YV12)) return Layout::Yv12;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB32)) return Layout::Rgb32;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_MJPG)) return Layout::Mjpg;
   return Layout::Other;
+}
+
+// The layouts converted from whole planes: NV12, I420, YV12, RGB32.
+bool IsPlanarOrRgb32(Layout layout, qv::conversion::FrameFormat* format) {
+  switch (layout) {
+    case Layout::Nv12: *format = qv::conversion::FrameFormat::Nv12; return true;
+    case Layout::I420: *format = qv::conversion::FrameFormat::I420; return true;
+    case Layout::Yv12: *format = qv::conversion::FrameFormat::Yv12; return true;
+    case Layout::Rgb32: *format = qv::conversion::FrameFormat::Rgb32; return true;
+    default: return false;
+  }
+}
+
+// Slots for the frames that the grab converts or decodes, and the decoder's frame:
+// planar and RGB32 samples hold at least their planes (the first that many bytes are
+// the frame); MJPG samples any length up to a bound fixed now. False for sizes the
+// conversions or the decoder refuse.
+bool SizeConvertedSlots(Layout layout, int width, int height, qv::FrameStore& store,
+                        std::unique_ptr<qv::MjpgDecoder>& decoder) {
+  qv::conversion::FrameFormat format;
+  if (IsPlanarOrRgb32(layout, &format)) {
+    const size_t bytes = qv::conversion::SourceFrameBytes(format, width, height);
+    return bytes != 0 && store.ConfigureLeading(bytes);
+  }
+  if (!decoder) decoder.reset(new (std::nothrow) qv::MjpgDecoder);
+  if (!decoder || !decoder->Reserve(width, height)) return false;
+  return store.ConfigureVariable(qv::MjpgSampleCapacity(width, height));
 }
 
 CString DefaultCapturePath() {
@@ -33,8 +71,7 @@ CDSGrabberCB::~CDSGrabberCB() = default;
 
 STDMETHODIMP CDSGrabberCB::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
-  if (std::memcmp(&iid, &IID_ISampleGrabberCB, sizeof(GUID)) == 0 ||
-      std::memcmp(&iid, &IID_IUnknown, sizeof(GUID)) == 0) {
+  if (IsEqualGUID(iid, IID_ISampleGrabberCB) || IsEqualGUID(iid, IID_IUnknown)) {
     *object = static_cast<ISampleGrabberCB*>(this);
     return S_OK;
   }
@@ -73,11 +110,20 @@ void CDSGrabberCB::GrabFrame(unsigned char* destination) {
   if (layout == Layout::Other) return;
   const int width = m_nWidth, height = m_nHeight;
   if (static_cast<int>(layout) != m_recordedLayout || width != m_recordedWidth || height != m_recordedHeight) return;
+  // Every conversion checks its arguments before it writes, and the decoder writes
+  // only a clean decode of the recorded size: the destination gets a whole frame or
+  // nothing.
   m_store.ReadNewest([&](const uint8_t* frame, size_t bytes) {
-    if (layout == Layout::Rgb24) {
-      std::memcpy(destination, frame, bytes);
-    } else {
-      YUV422ToRGB24(frame, destination, width, height, layout == Layout::Yuy2 ? 1 : 0);
+    switch (layout) {
+      case Layout::Rgb24: std::memcpy(destination, frame, bytes); break;
+      case Layout::Yuy2:
+      case Layout::Uyvy: YUV422ToRGB24(frame, destination, width, height, layout == Layout::Yuy2 ? 1 : 0); break;
+      case Layout::Nv12: NV12ToRGB24(frame, destination, width, height); break;
+      case Layout::I420: I420ToRGB24(frame, destination, width, height); break;
+      case Layout::Yv12: YV12ToRGB24(frame, destination, width, height); break;
+      case Layout::Rgb32: RGB32ToRGB24(frame, destination, width, height); break;
+      case Layout::Mjpg: m_decoder->DecodeToBottomUpBgr(frame, bytes, width, height, destination); break;
+      case Layout::Other: break;
     }
   });
 }
@@ -103,6 +149,13 @@ void CDSGrabberCB::RecordFormat(const GUID& subtype, int width, int height) {
   // 32 bits, record nothing. Worked in 64 bits so a 32-bit build can't wrap.
   const Layout layout = LayoutOf(subtype);
   if (width <= 0 || height <= 0 || layout == Layout::Other) return;
+  if (layout != Layout::Rgb24 && layout != Layout::Yuy2 && layout != Layout::Uyvy) {
+    if (!SizeConvertedSlots(layout, width, height, m_store, m_decoder)) return;
+    m_recordedLayout = static_cast<int>(layout);
+    m_recordedWidth = width;
+    m_recordedHeight = height;
+    return;
+  }
   const uint64_t rowBytes = static_cast<uint64_t>(width) * (layout == Layout::Rgb24 ? 3 : 2);
   const uint64_t paddedRowBytes = layout == Layout::Rgb24 ? (rowBytes + 3) & ~static_cast<uint64_t>(3) : rowBytes;
   const uint64_t rows = static_cast<uint64_t>(height);
