@@ -2,9 +2,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "ByteCount.h"
+#include "FourccSubtype.h"
+#include "FrameFormats.h"
+#include "MjpgDecoder.h"
+#include "MjpgSampleCapacity.h"
 #include "PixelConversions.h"
+#include "PlanarConversions.h"
 
 std::atomic<LONG> g_nGrabFlag{kGrabFlagOn};
 
@@ -14,6 +20,33 @@ using qv::rows::kRgb24PixelBytes;
 constexpr int kPackedYuvPixelBytes = 2;
 // The platform pads each RGB24 row to a multiple of 4 bytes.
 constexpr uint64_t kRgb24RowAlignment = 4;
+
+// The layouts converted from whole planes: NV12, I420, YV12, RGB32.
+bool IsPlanarOrRgb32(CDSGrabberCB::Layout layout, qv::conversion::FrameFormat* format) {
+  switch (layout) {
+    case CDSGrabberCB::Layout::Nv12: *format = qv::conversion::FrameFormat::Nv12; return true;
+    case CDSGrabberCB::Layout::I420: *format = qv::conversion::FrameFormat::I420; return true;
+    case CDSGrabberCB::Layout::Yv12: *format = qv::conversion::FrameFormat::Yv12; return true;
+    case CDSGrabberCB::Layout::Rgb32: *format = qv::conversion::FrameFormat::Rgb32; return true;
+    default: return false;
+  }
+}
+
+// Slots for the frames that the grab converts or decodes, and the decoder's frame:
+// planar and RGB32 samples hold at least their planes (the first that many bytes are
+// the frame); MJPG samples any length up to a bound fixed now. False for sizes the
+// conversions or the decoder refuse.
+bool SizeConvertedSlots(CDSGrabberCB::Layout layout, int width, int height, qv::FrameStore& store,
+                        std::unique_ptr<qv::MjpgDecoder>& decoder) {
+  qv::conversion::FrameFormat format;
+  if (IsPlanarOrRgb32(layout, &format)) {
+    const size_t bytes = qv::conversion::SourceFrameBytes(format, width, height);
+    return bytes != 0 && store.ConfigureLeading(bytes);
+  }
+  if (!decoder) decoder.reset(new (std::nothrow) qv::MjpgDecoder);
+  if (!decoder || !decoder->Reserve(width, height)) return false;
+  return store.ConfigureVariable(qv::MjpgSampleCapacity(width, height));
+}
 
 CString DefaultCapturePath() {
   const wchar_t kDefault[] = L"c:\\ombrix.bmp";
@@ -28,6 +61,11 @@ CDSGrabberCB::Layout CDSGrabberCB::LayoutOf(const GUID& subtype) {
   if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB24)) return Layout::Rgb24;
   if (IsEqualGUID(subtype, MEDIASUBTYPE_YUY2)) return Layout::Yuy2;
   if (IsEqualGUID(subtype, MEDIASUBTYPE_UYVY)) return Layout::Uyvy;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_NV12)) return Layout::Nv12;
+  if (IsEqualGUID(subtype, qv::kMediaSubtypeI420) || IsEqualGUID(subtype, MEDIASUBTYPE_IYUV)) return Layout::I420;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_YV12)) return Layout::Yv12;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_RGB32)) return Layout::Rgb32;
+  if (IsEqualGUID(subtype, MEDIASUBTYPE_MJPG)) return Layout::Mjpg;
   return Layout::Other;
 }
 
@@ -76,12 +114,20 @@ void CDSGrabberCB::GrabFrame(unsigned char* destination) {
   if (layout == Layout::Other) return;
   const int width = m_nWidth, height = m_nHeight;
   if (layout != m_recordedLayout || width != m_recordedWidth || height != m_recordedHeight) return;
+  // Every conversion checks its arguments before it writes, and the decoder writes
+  // only a clean decode of the recorded size: the destination gets a whole frame or
+  // nothing.
   m_store.ReadNewest([&](const uint8_t* frame, size_t bytes) {
-    if (layout == Layout::Rgb24) {
-      std::memcpy(destination, frame, bytes);
-    } else {
-      const int bYUY2 = layout == Layout::Yuy2 ? 1 : 0;  // the conversion's flag: 1 YUY2, 0 UYVY
-      YUV422ToRGB24(frame, destination, width, height, bYUY2);
+    switch (layout) {
+      case Layout::Rgb24: std::memcpy(destination, frame, bytes); break;
+      case Layout::Yuy2:
+      case Layout::Uyvy: YUV422ToRGB24(frame, destination, width, height, layout == Layout::Yuy2 ? 1 : 0 /* the conversion's flag: 1 YUY2, 0 UYVY */); break;
+      case Layout::Nv12: NV12ToRGB24(frame, destination, width, height); break;
+      case Layout::I420: I420ToRGB24(frame, destination, width, height); break;
+      case Layout::Yv12: YV12ToRGB24(frame, destination, width, height); break;
+      case Layout::Rgb32: RGB32ToRGB24(frame, destination, width, height); break;
+      case Layout::Mjpg: m_decoder->DecodeToBottomUpBgr(frame, bytes, width, height, destination); break;
+      case Layout::Other: break;
     }
   });
 }
@@ -107,6 +153,13 @@ void CDSGrabberCB::RecordFormat(const GUID& subtype, int width, int height) {
   // 32 bits, record nothing.
   const Layout layout = LayoutOf(subtype);
   if (width <= 0 || height <= 0 || layout == Layout::Other) return;
+  if (layout != Layout::Rgb24 && layout != Layout::Yuy2 && layout != Layout::Uyvy) {
+    if (!SizeConvertedSlots(layout, width, height, m_store, m_decoder)) return;
+    m_recordedLayout = layout;
+    m_recordedWidth = width;
+    m_recordedHeight = height;
+    return;
+  }
   const int pixelBytes = layout == Layout::Rgb24 ? kRgb24PixelBytes : kPackedYuvPixelBytes;
   const uint64_t rowBytes = static_cast<uint64_t>(width) * pixelBytes;
   const uint64_t paddedRowBytes =

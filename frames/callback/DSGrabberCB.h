@@ -7,12 +7,20 @@
 #include <qedit.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 
 #include "FrameStore.h"
 #include "String.h"
 
+namespace qv {
+class MjpgDecoder;
+}
+
 class CDSGrabberCB : public ISampleGrabberCB {
  public:
+  // The frame layouts the grab hands over; any other subtype is left alone.
+  enum class Layout { Rgb24, Yuy2, Uyvy, Nv12, I420, Yv12, Rgb32, Mjpg, Other };
   CDSGrabberCB();
   virtual ~CDSGrabberCB();
   CDSGrabberCB(const CDSGrabberCB&) = delete;
@@ -26,9 +34,10 @@ class CDSGrabberCB : public ISampleGrabberCB {
   STDMETHODIMP BufferCB(double sampleTime, BYTE* buffer, long length) override;
 
   // Host thread. Writes the newest recorded frame as an RGB24 frame of m_nWidth x
-  // m_nHeight x 3 bytes (copied for RGB24, converted for YUY2 and UYVY) or, when there
-  // is none, its subtype is another one, or the fields no longer describe the format
-  // the frame was recorded in, writes nothing. Frames live in the library's memory:
+  // m_nHeight x 3 bytes (copied for RGB24; converted for YUY2, UYVY, NV12, I420/IYUV,
+  // YV12 and RGB32; decoded for MJPG) or, when there is none, its subtype is another
+  // one, the fields no longer describe the format the frame was recorded in, or the
+  // MJPG frame does not decode cleanly to that size, writes nothing. Frames live in the library's memory:
   // after the graph that delivered it is gone, the last recorded frame is still
   // handed out, whole, until ClearRecordedFrame or a RecordFormat.
   void GrabFrame(unsigned char* destination);
@@ -40,6 +49,8 @@ class CDSGrabberCB : public ISampleGrabberCB {
   void RecordFormat(const GUID& subtype, int width, int height);
   // Forgets the newest frame, so nothing recorded before is handed out.
   void ClearRecordedFrame();
+  // MJPG samples dropped for being longer than a slot since the last RecordFormat.
+  uint32_t DroppedOversizeFrames() const { return m_store.OversizeDrops(); }
 
   int m_nWidth = 0;
   int m_nHeight = 0;
@@ -50,10 +61,11 @@ class CDSGrabberCB : public ISampleGrabberCB {
 
  private:
   // The frame layouts the grab hands out; Other is any other subtype.
-  enum class Layout { Rgb24, Yuy2, Uyvy, Other };
   static Layout LayoutOf(const GUID& subtype);
 
   qv::FrameStore m_store;
+  // Decodes MJPG frames on the host thread; made by the first MJPG RecordFormat.
+  std::unique_ptr<qv::MjpgDecoder> m_decoder;
   // The format the slots were sized for by RecordFormat. The grab hands a frame out
   // only while the public fields still describe it (they are written directly, too).
   Layout m_recordedLayout = Layout::Other;  // none

@@ -14,38 +14,76 @@ bool FrameStore::Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes) 
   size_t paddedFrameBytes = 0;
   if (!qv::rows::CountBytes(paddedRowBytes, rows, 1, qv::rows::kMax32BitBytes, &paddedFrameBytes)) return false;
   const size_t frameBytes = rowBytes * rows;
-  // Slots big enough already are kept: reopening a camera costs no allocation and no
-  // page faults (fresh memory is expensive to touch, and opening is on the host's clock).
-  if (frameBytes > m_capacity) {
-    for (auto& slot : m_slots) slot.reset();
-    m_capacity = 0;
-    for (auto& slot : m_slots) {
-      slot.reset(new (std::nothrow) uint8_t[frameBytes]);
-      if (!slot) {
-        for (auto& s : m_slots) s.reset();
-        return false;
-      }
-      // Touched here, so the streaming thread never takes a first-touch page fault.
-      std::memset(slot.get(), 0, frameBytes);
-    }
-    m_capacity = frameBytes;
-  }
+  if (!Reserve(frameBytes)) return false;
   m_rowBytes = rowBytes;
   m_rows = rows;
   m_paddedRowBytes = paddedRowBytes;
   m_frameBytes = frameBytes;
+  m_lengths = Lengths::Rows;
+  return true;
+}
+
+bool FrameStore::ConfigureLeading(size_t frameBytes) {
+  if (!Configure(frameBytes, 1, frameBytes)) return false;
+  m_lengths = Lengths::Leading;
+  return true;
+}
+
+bool FrameStore::ConfigureVariable(size_t capacity) {
+  if (!Configure(capacity, 1, capacity)) return false;
+  m_lengths = Lengths::Variable;
+  return true;
+}
+
+bool FrameStore::Reserve(size_t bytes) {
+  // Slots big enough already are kept: reopening a camera costs no allocation and no
+  // page faults (fresh memory is expensive to touch, and opening is on the host's clock).
+  if (bytes <= m_capacity) return true;
+  for (auto& slot : m_slots) slot.reset();
+  m_capacity = 0;
+  for (auto& slot : m_slots) {
+    slot.reset(new (std::nothrow) uint8_t[bytes]);
+    if (!slot) {
+      for (auto& s : m_slots) s.reset();
+      return false;
+    }
+    // Touched here, so the streaming thread never takes a first-touch page fault.
+    std::memset(slot.get(), 0, bytes);
+  }
+  m_capacity = bytes;
   return true;
 }
 
 void FrameStore::Reset() {
   Clear();
   m_rowBytes = m_rows = m_paddedRowBytes = m_frameBytes = 0;
+  m_lengths = Lengths::Rows;
+  for (size_t& bytes : m_slotBytes) bytes = 0;
+  m_oversizeDrops.store(0, std::memory_order_relaxed);
 }
 
 int FrameStore::Fill(const uint8_t* data, size_t length, uint64_t* state) {
   if (data == nullptr || m_frameBytes == 0) return -1;
-  const bool padded = length != m_frameBytes;
-  if (padded && length != m_paddedRowBytes * m_rows) return -1;
+  bool padded = false;
+  size_t copied = m_frameBytes;
+  switch (m_lengths) {
+    case Lengths::Rows:
+      padded = length != m_frameBytes;
+      if (padded && length != m_paddedRowBytes * m_rows) return -1;
+      break;
+    case Lengths::Leading:
+      if (length < m_frameBytes) return -1;
+      break;
+    case Lengths::Variable:
+      if (length == 0) return -1;
+      if (length > m_frameBytes) {
+        // Only this thread counts, so the order of the count doesn't matter.
+        m_oversizeDrops.fetch_add(1, std::memory_order_relaxed);
+        return -1;
+      }
+      copied = length;
+      break;
+  }
 
   // The state first, then the reader's claim: a reader claims only after it has stored
   // its slot and seen the newest unchanged, so one of the two sees the other.
@@ -57,12 +95,13 @@ int FrameStore::Fill(const uint8_t* data, size_t length, uint64_t* state) {
 
   uint8_t* target = m_slots[slot].get();
   if (!padded) {
-    std::memcpy(target, data, m_frameBytes);
+    std::memcpy(target, data, copied);
   } else {
     for (size_t row = 0; row < m_rows; ++row) {
       std::memcpy(target + row * m_rowBytes, data + row * m_paddedRowBytes, m_rowBytes);
     }
   }
+  m_slotBytes[slot] = copied;
   return slot;
 }
 

@@ -5,8 +5,8 @@
 // published slot while it copies out of it. The writer never writes the newest slot
 // nor the one the reader holds, so with three slots it always has one to fill and
 // never waits, and the reader always gets a whole frame. Slots are sized by
-// Configure, on the host thread, while no frame is being delivered; Publish then
-// neither allocates, locks nor calls the system.
+// Configure (or ConfigureLeading, ConfigureVariable), on the host thread, while no
+// frame is being delivered; Publish then neither allocates, locks nor calls the system.
 #pragma once
 
 #include <atomic>
@@ -25,6 +25,13 @@ class FrameStore {
   // rows (the padding is then dropped). Returns false, and accepts nothing, for an
   // empty or overflowing size or when memory can't be had. Host thread, no writer.
   bool Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes);
+  // Frames of frameBytes, delivered in samples of at least that many bytes: the first
+  // frameBytes are the frame, the rest is not copied. Same refusals as Configure.
+  bool ConfigureLeading(size_t frameBytes);
+  // Compressed frames: each of 1 to capacity bytes, kept with its own length, which
+  // the reader is handed. A longer frame is dropped and counted (OversizeDrops).
+  // Same refusals as Configure.
+  bool ConfigureVariable(size_t capacity);
   // Accepts no frame until the next Configure; the slots' memory is kept for it.
   // Host thread, no writer.
   void Reset();
@@ -46,16 +53,22 @@ class FrameStore {
     return Publish(data, length, [] { return true; });
   }
 
+  // Frames dropped for being longer than a slot since the last configuration
+  // (ConfigureVariable only).
+  uint32_t OversizeDrops() const { return m_oversizeDrops.load(std::memory_order_relaxed); }
+
   // Host: forgets the newest frame; a Publish already under way is discarded.
   void Clear();
 
-  // Reader: calls consume(frame, frameBytes) with the newest published frame while the
-  // slot is held. False, without calling it, when there is none.
+  // Reader: calls consume(frame, bytes) with the newest published frame while the slot
+  // is held; bytes is FrameBytes(), or the frame's own length for variable frames.
+  // False, without calling it, when there is none.
   template <typename Consume>
   bool ReadNewest(Consume&& consume) {
     int slot = ClaimNewest();
     if (slot < 0) return false;
-    consume(static_cast<const uint8_t*>(m_slots[slot].get()), m_frameBytes);
+    // The length was written with the bytes, before the publication the claim saw.
+    consume(static_cast<const uint8_t*>(m_slots[slot].get()), m_slotBytes[slot]);
     m_readerSlot.store(-1);
     return true;
   }
@@ -63,9 +76,14 @@ class FrameStore {
   // The newest published frame's memory, or null; for reporting only (reading it may race
   // a later publication; use ReadNewest to copy).
   const uint8_t* NewestAddress() const;
+  // The bytes of each frame; for variable frames, the most a frame may have.
   size_t FrameBytes() const { return m_frameBytes; }
 
  private:
+  enum class Lengths { Rows, Leading, Variable };
+
+  // Makes every slot hold at least bytes; false (and no slots) when memory can't be had.
+  bool Reserve(size_t bytes);
   // Copies the frame into a slot that is neither the newest nor the reader's; returns
   // the slot (-1: not an accepted frame) and the state it was chosen against.
   int Fill(const uint8_t* data, size_t length, uint64_t* state);
@@ -82,6 +100,10 @@ class FrameStore {
   size_t m_rows = 0;
   size_t m_paddedRowBytes = 0;
   size_t m_frameBytes = 0;
+  Lengths m_lengths = Lengths::Rows;
+  // Each slot's frame length; written by the writer with the slot's bytes.
+  size_t m_slotBytes[kSlots] = {};
+  std::atomic<uint32_t> m_oversizeDrops{0};
   std::atomic<uint64_t> m_state{0};
   std::atomic<int> m_readerSlot{-1};
 };

@@ -295,8 +295,9 @@ struct UnrecordedFormat {
 
 TEST_F(GrabberCallback, FormatsThatCantBeGrabbedCopyNothing) {
   const UnrecordedFormat cases[] = {
-      {"MJPG", MEDIASUBTYPE_MJPG, 8, 4, 96},
-      {"RGB32", MEDIASUBTYPE_RGB32, 8, 4, 128},
+      {"YVYU", MEDIASUBTYPE_YVYU, 8, 4, 64},
+      {"RGB565", MEDIASUBTYPE_RGB565, 8, 4, 64},
+      {"Y41P", MEDIASUBTYPE_Y41P, 8, 4, 48},
       {"RGB24 negative height", MEDIASUBTYPE_RGB24, 8, -4, 96},
       {"YUY2 negative height", MEDIASUBTYPE_YUY2, 8, -4, 64},
       {"RGB24 negative width", MEDIASUBTYPE_RGB24, -8, 4, 96},
@@ -310,6 +311,15 @@ TEST_F(GrabberCallback, FormatsThatCantBeGrabbedCopyNothing) {
       {"YUY2 rows of 2^32 - 2 bytes", MEDIASUBTYPE_YUY2, 2147483647, 2, 96},
       {"UYVY bytes of 2^32", MEDIASUBTYPE_UYVY, 1073741824, 2, 96},
       {"YUY2 output of 2^32 + 2 bytes", MEDIASUBTYPE_YUY2, 1431655766, 1, 96},
+      // The converted and decoded formats refuse what their conversion or decoder refuses.
+      {"NV12 negative height", MEDIASUBTYPE_NV12, 8, -4, 48},
+      {"YV12 zero width", MEDIASUBTYPE_YV12, 0, 4, 48},
+      {"I420 output past INT_MAX", MEDIASUBTYPE_IYUV, 26755, 26755, 96},
+      {"RGB32 bytes of 2^32", MEDIASUBTYPE_RGB32, 65536, 16384, 96},
+      {"MJPG negative height", MEDIASUBTYPE_MJPG, 8, -4, 96},
+      {"MJPG zero height", MEDIASUBTYPE_MJPG, 8, 0, 96},
+      {"MJPG wider than the decoder takes", MEDIASUBTYPE_MJPG, 16385, 8, 96},
+      {"MJPG frame past 256 MiB", MEDIASUBTYPE_MJPG, 16384, 5462, 96},
   };
   for (const UnrecordedFormat& c : cases) {
     SCOPED_TRACE(c.name);
