@@ -30,8 +30,8 @@ bool ReadFriendlyName(IMoniker* moniker, std::wstring* name) {
 template <typename Visit>
 bool ForEachDevice(Visit visit) {
   ComHolder<ICreateDevEnum> devEnum;
-  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devEnum.OutVoid());
+  HRESULT hr =
+      CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devEnum.OutVoid());
   if (FAILED(hr) || !devEnum) return false;
   ComHolder<IEnumMoniker> monikers;
   hr = devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Out(), 0);

@@ -19,7 +19,10 @@ void ToAnsiDeviceName(const std::wstring& name, char* out) {
     int low = 0, high = count;
     while (low < high) {
       int mid = low + (high - low + 1) / 2;
-      if (AnsiBytes(name.c_str(), mid) <= room) low = mid; else high = mid - 1;
+      if (AnsiBytes(name.c_str(), mid) <= room)
+        low = mid;
+      else
+        high = mid - 1;
     }
     count = low;
     if (count > 0 && IS_HIGH_SURROGATE(name[count - 1])) --count;

@@ -37,8 +37,9 @@ CDSCamera::InitResult CDSCamera::Init(int deviceIndex, HWND hOwner) {
   if (!BindDevice(deviceIndex, m_pCaptureFilter.Out())) return InitResult::DeviceRefused();
   if (m_pCaptureFilter) m_pGraph->AddFilter(m_pCaptureFilter, L"Capture Filter");
 
-  hr = CoCreateInstance(qv::CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER,
-                        IID_ISampleGrabber, m_pGrabber.OutVoid());
+  hr = CoCreateInstance(qv::CLSID_SampleGrabber, nullptr,
+                        CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER, IID_ISampleGrabber,
+                        m_pGrabber.OutVoid());
   if (!m_pGrabber) {
     AfxMessageBox("Fail to create SampleGrabber, maybe qedit.dll is not registered?", 0, 0);
     return InitResult::Failed(FAILED(hr) ? hr : E_NOINTERFACE);

@@ -8,10 +8,10 @@
 namespace {
 
 // Texts compared as code page 936 bytes, whatever the source file's encoding.
-const char kFrameTitle[] = "\xCA\xF4\xD0\xD4";                      // 属性
-const char kOkCaption[] = "\xC8\xB7\xB6\xA8";                       // 确定
-const char kCancelCaption[] = "\xC8\xA1\xCF\xFB";                   // 取消
-const char kApplyCaption[] = "\xD3\xA6\xD3\xC3\x28\x26\x41\x29";    // 应用(&A)
+const char kFrameTitle[] = "\xCA\xF4\xD0\xD4";                    // 属性
+const char kOkCaption[] = "\xC8\xB7\xB6\xA8";                     // 确定
+const char kCancelCaption[] = "\xC8\xA1\xCF\xFB";                 // 取消
+const char kApplyCaption[] = "\xD3\xA6\xD3\xC3\x28\x26\x41\x29";  // 应用(&A)
 constexpr int kGrowth = 15;              // pixels the frame and tab control grow, the buttons move
 constexpr int kApplyId = 12321;          // the frame's Apply button
 constexpr DWORD kPollMs = 1;             // while the frame is not there yet
@@ -63,8 +63,8 @@ HWND FindFrameOfThread(DWORD thread) {
 BOOL CALLBACK FixupFrameChild(HWND child, LPARAM /*unused*/) {
   char text[256] = {};
   GetClassNameA(child, text, sizeof text);
-  if (_mbsicmp(reinterpret_cast<const unsigned char*>(text), reinterpret_cast<const unsigned char*>("SysTabControl32")) ==
-      0) {
+  if (_mbsicmp(reinterpret_cast<const unsigned char*>(text),
+               reinterpret_cast<const unsigned char*>("SysTabControl32")) == 0) {
     Placement at = PlacementOf(child);
     MoveWindow(child, at.x, at.y, at.width, at.height + kGrowth, TRUE);
     HWND parent = GetParent(child);
@@ -107,7 +107,8 @@ FixupControl* StartPropertyFrameFixup(DWORD frameThread) {
   auto* control = new FixupControl();
   control->frameThread = frameThread;
   control->finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (control->finished == nullptr || _beginthread(PropertyFrameFixupThread, 0, control) == static_cast<uintptr_t>(-1)) {
+  if (control->finished == nullptr ||
+      _beginthread(PropertyFrameFixupThread, 0, control) == static_cast<uintptr_t>(-1)) {
     if (control->finished != nullptr) CloseHandle(control->finished);
     delete control;
     return nullptr;

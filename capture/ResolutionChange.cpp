@@ -19,8 +19,8 @@ MediaTypeHolder ShowFormatPages(IAMStreamConfig* config) {
     // A page list that could not be read is not shown: the frame would get garbage.
     if (SUCCEEDED(pages->GetPages(&list)) && list.cElems > 0 && list.pElems != nullptr) {
       IUnknown* object = config;
-      OleCreatePropertyFrame(nullptr, kFormatFrameX, kFormatFrameY, nullptr, 1, &object, list.cElems, list.pElems, 0,
-                             0, nullptr);
+      OleCreatePropertyFrame(nullptr, kFormatFrameX, kFormatFrameY, nullptr, 1, &object, list.cElems, list.pElems, 0, 0,
+                             nullptr);
     }
     CoTaskMemFree(list.pElems);
   }

@@ -195,9 +195,8 @@ int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, uns
     return 0;  // the data can't be that large
   }
   if (colour) {
-    return CompressRows(path, width, height,
-                        RowWalk{data, static_cast<size_t>(width) * qv::kRgb24PixelBytes, false}, kColourComponents,
-                        JCS_RGB, quality);
+    return CompressRows(path, width, height, RowWalk{data, static_cast<size_t>(width) * qv::kRgb24PixelBytes, false},
+                        kColourComponents, JCS_RGB, quality);
   }
 
   const size_t pixels = dataBytes / qv::kRgb24PixelBytes;
@@ -210,14 +209,12 @@ int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, uns
     const unsigned char* px = data + qv::kRgb24PixelBytes * i;
     gray[i] = qv::GrayLevel(px[0], px[1], px[2]);
   }
-  return CompressRows(path, width, height, RowWalk{gray.get(), width, false}, kGrayComponents, JCS_GRAYSCALE,
-                      quality);
+  return CompressRows(path, width, height, RowWalk{gray.get(), width, false}, kGrayComponents, JCS_GRAYSCALE, quality);
 }
 
 int FlipRows(unsigned char* data, int rowBytes, int rows) {
   if (data == nullptr || rowBytes < 0 || rows < 0) return 0;
-  return qv::rows::ReverseRowsThroughScratchRow(data, static_cast<size_t>(rowBytes), static_cast<size_t>(rows)) ? 1
-                                                                                                               : 0;
+  return qv::rows::ReverseRowsThroughScratchRow(data, static_cast<size_t>(rowBytes), static_cast<size_t>(rows)) ? 1 : 0;
 }
 
 int SwapRedBlue(unsigned char* data, int width, int height) {

@@ -17,8 +17,8 @@ int SaveJpegImageByCopy(const char* path, unsigned char* frame, int width, int h
 // quality on the 0-100 scale, baseline tables. 1 written; 0 not written (the file, if
 // already created, stays as far as it was written). Null data, a zero size or one past
 // 65500 pixels gives 0 at once, with no message and no file.
-int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, unsigned int height,
-                  int colour, int quality);
+int WriteJpegFile(const char* path, unsigned char* data, unsigned int width, unsigned int height, int colour,
+                  int quality);
 
 // Reverses the order of rows in place. 1 done; 0 for null data, negative sizes or
 // scratch rows that can't be allocated (nothing changed then).

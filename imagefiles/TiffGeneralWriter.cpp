@@ -85,8 +85,8 @@ int WriteTiffFile(const char* path, unsigned int width, unsigned int height, int
   // last row never reads beyond it, even where that size exceeds rowBytes.
   const uint64_t scanlineBytes = (static_cast<uint64_t>(width) * bitsPerSample * samplesPerPixel + 7) / 8;
   const uint64_t slack = scanlineBytes > rowBytes ? scanlineBytes - rowBytes : 0;
-  if (dataBytes == 0 || rowBytes == 0 || dataBytes + slack > qv::kMaxTiffDataBytes ||
-      rowBytes > qv::kMaxTiffRowBytes || scanlineBytes > qv::kMaxTiffRowBytes) {
+  if (dataBytes == 0 || rowBytes == 0 || dataBytes + slack > qv::kMaxTiffDataBytes || rowBytes > qv::kMaxTiffRowBytes ||
+      scanlineBytes > qv::kMaxTiffRowBytes) {
     return kTiffWriterRan;
   }
 

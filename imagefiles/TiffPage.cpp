@@ -15,8 +15,7 @@ constexpr uint32_t kAnyStripRows = 0xFFFFFFFFu;
 
 }  // namespace
 
-TiffWriteResult AppendTiffPage(const char* path, const TiffPageFields& page, TiffRowSource& rows,
-                               SampleWordSwap swap) {
+TiffWriteResult AppendTiffPage(const char* path, const TiffPageFields& page, TiffRowSource& rows, SampleWordSwap swap) {
   InstallTiffHandlers();
   if (!MayAppendTo(path)) {
     std::fprintf(stderr, "Cannot open file for output.\n");

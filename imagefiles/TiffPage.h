@@ -32,5 +32,4 @@ class TiffRowSource {
 // rearranged by swap first. kTiffWriterRan when the writer ran (a row that fails is
 // reported on stderr); kTiffFileRefused when the file could not be opened or may not
 // be appended to (left unchanged).
-TiffWriteResult AppendTiffPage(const char* path, const TiffPageFields& page, TiffRowSource& rows,
-                               SampleWordSwap swap);
+TiffWriteResult AppendTiffPage(const char* path, const TiffPageFields& page, TiffRowSource& rows, SampleWordSwap swap);

@@ -57,8 +57,9 @@ int WriteTiffFrame(const char* path, const unsigned char* frame, int width, int 
   if (!row) return kTiffWriterRan;
   // The page of WriteTiffFile(path, width, height, kTiffRgb, 24, kTiffUncompressed,
   // kWordsAsGiven, 0, nullptr, 0, frame): 3 samples of 8 bits, red first.
-  TiffPageFields page{static_cast<uint32_t>(width), static_cast<uint32_t>(height), 3, 8, PHOTOMETRIC_RGB,
-                      COMPRESSION_NONE, rowBytes, {nullptr, nullptr, nullptr}};
+  TiffPageFields page{
+      static_cast<uint32_t>(width), static_cast<uint32_t>(height), 3, 8, PHOTOMETRIC_RGB, COMPRESSION_NONE, rowBytes,
+      {nullptr, nullptr, nullptr}};
   FrameRows rows(frame, page.width, page.height, row.get());
   return AppendTiffPage(path, page, rows, kWordsAsGiven);
 }

@@ -48,8 +48,8 @@ QVDX_API int32_t QVDX_CALL DSCameraCaptureFile(const char* path);
 QVDX_API int32_t QVDX_CALL DSCameraGetImageSize(int32_t* width, int32_t* height);
 /* Saves an RGB24 frame as JPEG (1), BMP (2), raw (4) or TIFF (8, appended as a page).
  * Always 1; failures are shown in message boxes. */
-QVDX_API int32_t QVDX_CALL DSCameraImageSave(unsigned char* frame, int32_t fileType, int32_t width,
-                                             int32_t height, const char* path);
+QVDX_API int32_t QVDX_CALL DSCameraImageSave(unsigned char* frame, int32_t fileType, int32_t width, int32_t height,
+                                             const char* path);
 /* Appends the names of the video capture devices to a combo box (CB_ADDSTRING, ANSI).
  * The number of names added, or -1 when the device enumerator can't be created
  * (COM must be initialised on the thread, by the host or by DSCameraInit). */

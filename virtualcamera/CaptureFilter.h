@@ -24,7 +24,7 @@ struct DeviceOptions {
   bool streamConfig = true;
   bool propertyPages = true;
   bool losesDevice = false;  // at the frame limit: lost (see DeviceLost)
-  uint32_t mjpgDamage = 0;  // a MjpgDamage value; others are ignored
+  uint32_t mjpgDamage = 0;   // a MjpgDamage value; others are ignored
 };
 
 class CaptureFilter final
@@ -79,7 +79,7 @@ class CaptureFilter final
 
   std::recursive_mutex m_lock;
   FILTER_STATE m_state = State_Stopped;
-  IFilterGraph* m_graph = nullptr;  // not counted: the graph holds the filter
+  IFilterGraph* m_graph = nullptr;                   // not counted: the graph holds the filter
   std::atomic<IFilterGraph*> m_eventGraph{nullptr};  // the same, for the streaming thread
   std::atomic<bool> m_lost{false};
   std::wstring m_name;

@@ -40,8 +40,9 @@ void CapturePin::OptionsLoaded() {
   if (m_filter.Options().losesDevice)
     m_streamer.SetLimitReached([](void* filter) { static_cast<CaptureFilter*>(filter)->DeviceLost(); }, &m_filter);
   const uint32_t damage = m_filter.Options().mjpgDamage;
-  m_streamer.SetMjpgDamage(damage <= static_cast<uint32_t>(MjpgDamage::NoHuffmanTables) ? static_cast<MjpgDamage>(damage)
-                                                                                         : MjpgDamage::None);
+  m_streamer.SetMjpgDamage(damage <= static_cast<uint32_t>(MjpgDamage::NoHuffmanTables)
+                               ? static_cast<MjpgDamage>(damage)
+                               : MjpgDamage::None);
 }
 
 int CapturePin::CurrentFormatLocked() const { return m_connected ? m_connectedFormat : m_format; }

@@ -52,10 +52,10 @@ class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig,
   STDMETHODIMP GetPages(CAUUID* pages) override;
 
   // Called by the filter, under its lock.
-  HRESULT Activate();                            // stopped -> paused: commit the allocator
+  HRESULT Activate();  // stopped -> paused: commit the allocator
   void Run(IReferenceClock* clock, REFERENCE_TIME start);
-  void Pause();                                  // running -> paused
-  void Deactivate();                             // -> stopped: end the thread, decommit
+  void Pause();       // running -> paused
+  void Deactivate();  // -> stopped: end the thread, decommit
   StreamStatistics Statistics() const { return m_streamer.Statistics(); }
   bool IsConnectedLocked() const { return static_cast<bool>(m_connected); }
   void OptionsLoaded();  // the device's values are in: frame limit

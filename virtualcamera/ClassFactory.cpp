@@ -35,8 +35,10 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** ob
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
-  if (lock) ModuleAddRef();
-  else ModuleRelease();
+  if (lock)
+    ModuleAddRef();
+  else
+    ModuleRelease();
   return S_OK;
 }
 

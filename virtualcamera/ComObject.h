@@ -65,7 +65,7 @@ class ComObject : public Interfaces... {
 
  private:
   std::atomic<ULONG> m_refs{1};  // the creator's reference
-  IUnknown* m_owner;  // not counted: the owner outlives the objects it owns
+  IUnknown* m_owner;             // not counted: the owner outlives the objects it owns
 };
 
 }  // namespace qvvcam

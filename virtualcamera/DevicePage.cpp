@@ -22,7 +22,8 @@ void DevicePage::CreateControls(HWND) {
     CoTaskMemFree(name);
   }
   AddControl(L"STATIC", label.c_str(), SS_LEFT, kDevicePageLabelId, 8, 8, 240, 16);
-  HWND pattern = AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kDevicePagePatternId, 8, 30, 160, 120);
+  HWND pattern =
+      AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kDevicePagePatternId, 8, 30, 160, 120);
   SendMessageW(pattern, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Moving box"));
   SendMessageW(pattern, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Still box"));
   LONG still = 0;

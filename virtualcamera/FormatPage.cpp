@@ -30,15 +30,14 @@ bool SameVideoType(const AM_MEDIA_TYPE* a, const AM_MEDIA_TYPE* b) {
 
 FormatPage::FormatPage() : PropertyPage(L"Stream Format") {}
 
-HRESULT FormatPage::Attach(IUnknown* object) {
-  return object->QueryInterface(IID_IAMStreamConfig, m_config.OutVoid());
-}
+HRESULT FormatPage::Attach(IUnknown* object) { return object->QueryInterface(IID_IAMStreamConfig, m_config.OutVoid()); }
 
 void FormatPage::Detach() { m_config.Reset(); }
 
 void FormatPage::CreateControls(HWND) {
   AddControl(L"STATIC", L"Stream format:", SS_LEFT, kFormatPageLabelId, 8, 8, 240, 16);
-  HWND list = AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kFormatPageComboId, 8, 30, 240, 240);
+  HWND list =
+      AddControl(L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kFormatPageComboId, 8, 30, 240, 240);
   if (!m_config) return;
   int count = 0, size = 0;
   if (FAILED(m_config->GetNumberOfCapabilities(&count, &size)) || size != sizeof(VIDEO_STREAM_CONFIG_CAPS)) return;
@@ -71,8 +70,10 @@ HRESULT FormatPage::SetChosenFormat() {
   MediaTypeHolder mt;
   VIDEO_STREAM_CONFIG_CAPS caps;
   HRESULT hr = m_config->GetStreamCaps(index, mt.TaskOut(), reinterpret_cast<BYTE*>(&caps));
-  if (hr == S_OK && mt.HasTaskRecord()) hr = m_config->SetFormat(mt.Get());
-  else if (SUCCEEDED(hr)) hr = E_UNEXPECTED;
+  if (hr == S_OK && mt.HasTaskRecord())
+    hr = m_config->SetFormat(mt.Get());
+  else if (SUCCEEDED(hr))
+    hr = E_UNEXPECTED;
   return hr;
 }
 

@@ -12,7 +12,8 @@ struct Table {
   Table() {
     for (int p = 0; p < kPixelFormatCount; ++p)
       for (int s = 0; s < kSizeCount; ++s)
-        formats[p * kSizeCount + s] = {static_cast<PixelFormat>(p), static_cast<int>(kSizes[s].cx), static_cast<int>(kSizes[s].cy)};
+        formats[p * kSizeCount + s] = {static_cast<PixelFormat>(p), static_cast<int>(kSizes[s].cx),
+                                       static_cast<int>(kSizes[s].cy)};
   }
 };
 const Table& TheTable() {
@@ -22,30 +23,43 @@ const Table& TheTable() {
 
 DWORD FourCc(PixelFormat p) {
   switch (p) {
-    case PixelFormat::Yuy2: return MAKEFOURCC('Y', 'U', 'Y', '2');
-    case PixelFormat::Uyvy: return MAKEFOURCC('U', 'Y', 'V', 'Y');
-    case PixelFormat::Mjpg: return MAKEFOURCC('M', 'J', 'P', 'G');
-    case PixelFormat::Nv12: return MAKEFOURCC('N', 'V', '1', '2');
-    case PixelFormat::I420: return MAKEFOURCC('I', '4', '2', '0');
-    case PixelFormat::Yv12: return MAKEFOURCC('Y', 'V', '1', '2');
-    default: return BI_RGB;
+    case PixelFormat::Yuy2:
+      return MAKEFOURCC('Y', 'U', 'Y', '2');
+    case PixelFormat::Uyvy:
+      return MAKEFOURCC('U', 'Y', 'V', 'Y');
+    case PixelFormat::Mjpg:
+      return MAKEFOURCC('M', 'J', 'P', 'G');
+    case PixelFormat::Nv12:
+      return MAKEFOURCC('N', 'V', '1', '2');
+    case PixelFormat::I420:
+      return MAKEFOURCC('I', '4', '2', '0');
+    case PixelFormat::Yv12:
+      return MAKEFOURCC('Y', 'V', '1', '2');
+    default:
+      return BI_RGB;
   }
 }
 
 WORD BitCount(PixelFormat p) {
   switch (p) {
     case PixelFormat::Yuy2:
-    case PixelFormat::Uyvy: return 16;
-    case PixelFormat::Rgb32: return 32;
+    case PixelFormat::Uyvy:
+      return 16;
+    case PixelFormat::Rgb32:
+      return 32;
     case PixelFormat::Nv12:
     case PixelFormat::I420:
-    case PixelFormat::Yv12: return 12;
-    default: return 24;
+    case PixelFormat::Yv12:
+      return 12;
+    default:
+      return 24;
   }
 }
 
 // FOURCC subtypes: the FOURCC as the first field, then 0000-0010-8000-00AA00389B71.
-constexpr GUID FourCcSubtype(DWORD fourcc) { return {fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}}; }
+constexpr GUID FourCcSubtype(DWORD fourcc) {
+  return {fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+}
 
 }  // namespace
 
@@ -67,14 +81,22 @@ int FormatIndex(const FrameFormat& f) {
 
 const GUID& SubtypeOf(PixelFormat p) {
   switch (p) {
-    case PixelFormat::Yuy2: return MEDIASUBTYPE_YUY2;
-    case PixelFormat::Uyvy: return MEDIASUBTYPE_UYVY;
-    case PixelFormat::Mjpg: return MEDIASUBTYPE_MJPG;
-    case PixelFormat::Rgb32: return MEDIASUBTYPE_RGB32;
-    case PixelFormat::Nv12: return kSubtypeNv12;
-    case PixelFormat::I420: return kSubtypeI420;
-    case PixelFormat::Yv12: return kSubtypeYv12;
-    default: return MEDIASUBTYPE_RGB24;
+    case PixelFormat::Yuy2:
+      return MEDIASUBTYPE_YUY2;
+    case PixelFormat::Uyvy:
+      return MEDIASUBTYPE_UYVY;
+    case PixelFormat::Mjpg:
+      return MEDIASUBTYPE_MJPG;
+    case PixelFormat::Rgb32:
+      return MEDIASUBTYPE_RGB32;
+    case PixelFormat::Nv12:
+      return kSubtypeNv12;
+    case PixelFormat::I420:
+      return kSubtypeI420;
+    case PixelFormat::Yv12:
+      return kSubtypeYv12;
+    default:
+      return MEDIASUBTYPE_RGB24;
   }
 }
 
@@ -158,7 +180,8 @@ bool TypeAdmits(const AM_MEDIA_TYPE* partial, const FrameFormat& f) {
   if (!IsEqualGUID(partial->subtype, GUID_NULL) && !IsEqualGUID(partial->subtype, SubtypeOf(f.pixel))) return false;
   if (IsEqualGUID(partial->formattype, GUID_NULL)) return true;
   FrameFormat exact;
-  return FormatOfMediaType(partial, &exact) && exact.pixel == f.pixel && exact.width == f.width && exact.height == f.height;
+  return FormatOfMediaType(partial, &exact) && exact.pixel == f.pixel && exact.width == f.width &&
+         exact.height == f.height;
 }
 
 void FillStreamCaps(const FrameFormat& f, VIDEO_STREAM_CONFIG_CAPS* caps) {

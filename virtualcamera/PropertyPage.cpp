@@ -60,8 +60,9 @@ STDMETHODIMP PropertyPage::Activate(HWND parent, LPCRECT rect, BOOL) {
   if (rect == nullptr) return E_POINTER;
   if (m_window) return E_UNEXPECTED;
   if (!RegisterPageClass(&PropertyPage::WindowProc)) return HRESULT_FROM_WIN32(GetLastError());
-  m_window = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, m_title, WS_CHILD | WS_CLIPCHILDREN, rect->left, rect->top,
-                             rect->right - rect->left, rect->bottom - rect->top, parent, nullptr, ModuleInstance(), nullptr);
+  m_window =
+      CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, m_title, WS_CHILD | WS_CLIPCHILDREN, rect->left, rect->top,
+                      rect->right - rect->left, rect->bottom - rect->top, parent, nullptr, ModuleInstance(), nullptr);
   if (m_window == nullptr) return HRESULT_FROM_WIN32(GetLastError());
   SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   CreateControls(m_window);

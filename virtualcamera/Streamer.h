@@ -15,8 +15,8 @@
 namespace qvvcam {
 
 struct StreamStatistics {
-  uint32_t frames = 0;          // samples handed to Receive since the filter was made
-  uint64_t workTicks = 0;       // QueryPerformanceCounter ticks from GetBuffer's return to Receive's call
+  uint32_t frames = 0;     // samples handed to Receive since the filter was made
+  uint64_t workTicks = 0;  // QueryPerformanceCounter ticks from GetBuffer's return to Receive's call
   uint64_t tickFrequency = 1;
 };
 

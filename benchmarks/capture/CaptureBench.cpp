@@ -51,7 +51,8 @@ double BarePlatformFirstFrame(bool placeWindow) {
   IGraphBuilder* graph = nullptr;
   CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
                    reinterpret_cast<void**>(&builder));
-  CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, reinterpret_cast<void**>(&graph));
+  CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                   reinterpret_cast<void**>(&graph));
   builder->SetFiltergraph(graph);
   ICreateDevEnum* devices = nullptr;
   IEnumMoniker* monikers = nullptr;
@@ -144,8 +145,10 @@ int main() {
     std::printf("open to first frame, 640x480 RGB24, median of 9:\n");
     std::printf("  bare platform graph                      %8.1f ms\n", b);
     std::printf("  bare graph, renderer window placed too   %8.1f ms\n", h);
-    std::printf("  QVDirectX                                %8.1f ms   ratio %.2f to bare (target <= 1.20), %.2f to "
-                "bare with window\n", l, l / b, l / h);
+    std::printf(
+        "  QVDirectX                                %8.1f ms   ratio %.2f to bare (target <= 1.20), %.2f to "
+        "bare with window\n",
+        l, l / b, l / h);
 
     // 1920x1080 RGB24, chosen on the format page as a user would.
     DSCameraInit(0, nullptr);

@@ -80,8 +80,8 @@ void KernelTable(const std::vector<unsigned char>& source, std::vector<unsigned 
               t[0].fastest);
   for (size_t i = 0; i < levels.size(); ++i) {
     const Timing& k = t[i + 1];
-    std::printf("  %-12s %8.4f (%.4f) ms   kernel/copy %.2f (%.2f)\n", cv::LevelName(levels[i]), k.median,
-                k.fastest, k.median / t[0].median, k.fastest / t[0].fastest);
+    std::printf("  %-12s %8.4f (%.4f) ms   kernel/copy %.2f (%.2f)\n", cv::LevelName(levels[i]), k.median, k.fastest,
+                k.median / t[0].median, k.fastest / t[0].fastest);
     std::printf("KERNEL %d %d %s %.5f %.5f\n", static_cast<int>(sizeof(void*) * 8), rows, cv::LevelName(levels[i]),
                 k.median, k.fastest);
   }

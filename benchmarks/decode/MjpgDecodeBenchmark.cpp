@@ -43,11 +43,12 @@ Bytes PhotoLikeRgb() {
       const bool object = (x / 240 + y / 180) % 3 == 0;
       const int grain = static_cast<int>(noise % 17) - 8;
       const double base = shade + texture + (object ? 55 : 0);
-      const int channels[3] = {static_cast<int>(base + 30 * std::sin(y * 0.01)) + grain,
-                               static_cast<int>(base) + grain, static_cast<int>(base - (object ? 40 : -20)) + grain};
+      const int channels[3] = {static_cast<int>(base + 30 * std::sin(y * 0.01)) + grain, static_cast<int>(base) + grain,
+                               static_cast<int>(base - (object ? 40 : -20)) + grain};
       for (int c = 0; c < 3; ++c) {
-        rgb[(static_cast<size_t>(y) * kWidth + x) * 3 + c] =
-            static_cast<uint8_t>(channels[c] < 0 ? 0 : channels[c] > 255 ? 255 : channels[c]);
+        rgb[(static_cast<size_t>(y) * kWidth + x) * 3 + c] = static_cast<uint8_t>(channels[c] < 0     ? 0
+                                                                                  : channels[c] > 255 ? 255
+                                                                                                      : channels[c]);
       }
     }
   }

@@ -158,17 +158,22 @@ int main(int argc, char** argv) {
   const std::string jpg = at("qv_bench.jpg"), tif = at("qv_bench.tif"), bmp = at("qv_bench.bmp");
   std::vector<Entry> entries = {
       {"JPEG save (SaveJpegImage)", &jpg, [&] { SaveJpegImage(jpg.c_str(), frame.data(), kWidth, kHeight); }, {}, {}},
-      {"JPEG copy+flip+swap route", &jpg,
-       [&] { SaveJpegImageByCopy(jpg.c_str(), frame.data(), kWidth, kHeight); }, {}, {}},
+      {"JPEG copy+flip+swap route",
+       &jpg,
+       [&] { SaveJpegImageByCopy(jpg.c_str(), frame.data(), kWidth, kHeight); },
+       {},
+       {}},
       {"JPEG bare libjpeg-turbo q75", &jpg, [&] { BareJpeg(jpg, rgb); }, {}, {}},
-      {"TIFF save, new file (SaveTiffImage)", &tif,
+      {"TIFF save, new file (SaveTiffImage)",
+       &tif,
        [&] {
          std::remove(tif.c_str());
          SaveTiffImage(tif.c_str(), frame.data(), kWidth, kHeight);
        },
        {},
        {}},
-      {"TIFF general writer, new file", &tif,
+      {"TIFF general writer, new file",
+       &tif,
        [&] {
          std::remove(tif.c_str());
          WriteTiffFile(tif.c_str(), kWidth, kHeight, kTiffRgb, 24, kTiffUncompressed, kWordsAsGiven, 0, nullptr, 0,
@@ -202,9 +207,10 @@ int main(int argc, char** argv) {
   }
   for (const std::string& p : {jpg, tif, bmp}) std::remove(p.c_str());
 
-  std::printf("1920x1080 RGB24 frame, median of %d interleaved runs in shuffled order, each file flushed untimed,\n"
-              "files in %s\n",
-              runs, dir.c_str());
+  std::printf(
+      "1920x1080 RGB24 frame, median of %d interleaved runs in shuffled order, each file flushed untimed,\n"
+      "files in %s\n",
+      runs, dir.c_str());
   std::printf("%-38s %9s %9s\n", "path", "wall ms", "cpu ms");
   for (const Entry& e : entries) std::printf("%-38s %9.2f %9.2f\n", e.name, Median(e.ms), Median(e.cpuMs));
   auto ratio = [&](int a, int b) { return Median(entries[a].ms) / Median(entries[b].ms); };

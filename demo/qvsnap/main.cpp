@@ -16,8 +16,8 @@ namespace {
 enum ExitCode { kOk = 0, kBadArgument = 1, kNoDevice = 2, kOpenFailed = 3, kNoFrames = 4, kSaveFailed = 5 };
 
 std::vector<std::string> ListDevices(HWND owner) {
-  HWND combo = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 200, 200, owner, nullptr,
-                               nullptr, nullptr);
+  HWND combo =
+      CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 200, 200, owner, nullptr, nullptr, nullptr);
   std::vector<std::string> names;
   int count = DSCameraRegisterpixel(combo);
   for (int i = 0; i < count; ++i) {
@@ -132,7 +132,12 @@ int Run(const Options& options) {
       std::string path = options.outDir + stem + kind.extension;
       DeleteFileA(path.c_str());
       DSCameraImageSave(grabbed[i].data(), kind.type, width, rows, path.c_str());
-      if (FileHasBytes(path)) written.push_back(path); else { failed = true; std::fprintf(stderr, "qvsnap: could not save %s\n", path.c_str()); }
+      if (FileHasBytes(path))
+        written.push_back(path);
+      else {
+        failed = true;
+        std::fprintf(stderr, "qvsnap: could not save %s\n", path.c_str());
+      }
     }
     DSCameraImageSave(grabbed[i].data(), QVDX_FILE_TIFF, width, rows, tiff.c_str());
   }

@@ -29,7 +29,10 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 500 && !got; ++i) {
     DSGrabFrame(frame);
     for (size_t b = 0; b < bytes; b += 997) {
-      if (frame[b] != 0x5A) { got = 1; break; }
+      if (frame[b] != 0x5A) {
+        got = 1;
+        break;
+      }
     }
     if (!got) Sleep(10);
   }

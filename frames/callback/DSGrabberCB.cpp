@@ -24,11 +24,20 @@ constexpr uint64_t kRgb24RowAlignment = 4;
 // The layouts converted from whole planes: NV12, I420, YV12, RGB32.
 bool IsPlanarOrRgb32(CDSGrabberCB::Layout layout, qv::conversion::FrameFormat* format) {
   switch (layout) {
-    case CDSGrabberCB::Layout::Nv12: *format = qv::conversion::FrameFormat::Nv12; return true;
-    case CDSGrabberCB::Layout::I420: *format = qv::conversion::FrameFormat::I420; return true;
-    case CDSGrabberCB::Layout::Yv12: *format = qv::conversion::FrameFormat::Yv12; return true;
-    case CDSGrabberCB::Layout::Rgb32: *format = qv::conversion::FrameFormat::Rgb32; return true;
-    default: return false;
+    case CDSGrabberCB::Layout::Nv12:
+      *format = qv::conversion::FrameFormat::Nv12;
+      return true;
+    case CDSGrabberCB::Layout::I420:
+      *format = qv::conversion::FrameFormat::I420;
+      return true;
+    case CDSGrabberCB::Layout::Yv12:
+      *format = qv::conversion::FrameFormat::Yv12;
+      return true;
+    case CDSGrabberCB::Layout::Rgb32:
+      *format = qv::conversion::FrameFormat::Rgb32;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -119,15 +128,31 @@ void CDSGrabberCB::GrabFrame(unsigned char* destination) {
   // nothing.
   m_store.ReadNewest([&](const uint8_t* frame, size_t bytes) {
     switch (layout) {
-      case Layout::Rgb24: std::memcpy(destination, frame, bytes); break;
+      case Layout::Rgb24:
+        std::memcpy(destination, frame, bytes);
+        break;
       case Layout::Yuy2:
-      case Layout::Uyvy: YUV422ToRGB24(frame, destination, width, height, layout == Layout::Yuy2 ? 1 : 0 /* the conversion's flag: 1 YUY2, 0 UYVY */); break;
-      case Layout::Nv12: NV12ToRGB24(frame, destination, width, height); break;
-      case Layout::I420: I420ToRGB24(frame, destination, width, height); break;
-      case Layout::Yv12: YV12ToRGB24(frame, destination, width, height); break;
-      case Layout::Rgb32: RGB32ToRGB24(frame, destination, width, height); break;
-      case Layout::Mjpg: m_decoder->DecodeToBottomUpBgr(frame, bytes, width, height, destination); break;
-      case Layout::Other: break;
+      case Layout::Uyvy:
+        YUV422ToRGB24(frame, destination, width, height,
+                      layout == Layout::Yuy2 ? 1 : 0 /* the conversion's flag: 1 YUY2, 0 UYVY */);
+        break;
+      case Layout::Nv12:
+        NV12ToRGB24(frame, destination, width, height);
+        break;
+      case Layout::I420:
+        I420ToRGB24(frame, destination, width, height);
+        break;
+      case Layout::Yv12:
+        YV12ToRGB24(frame, destination, width, height);
+        break;
+      case Layout::Rgb32:
+        RGB32ToRGB24(frame, destination, width, height);
+        break;
+      case Layout::Mjpg:
+        m_decoder->DecodeToBottomUpBgr(frame, bytes, width, height, destination);
+        break;
+      case Layout::Other:
+        break;
     }
   });
 }

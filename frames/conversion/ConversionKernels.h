@@ -8,9 +8,9 @@
 namespace qv::conversion {
 
 enum class ConversionLevel { Scalar, Sse2, Ssse3, Avx2, Avx512bw, Avx512vbmi };
-constexpr ConversionLevel kAllLevels[] = {ConversionLevel::Scalar, ConversionLevel::Sse2, ConversionLevel::Ssse3,
-                                          ConversionLevel::Avx2, ConversionLevel::Avx512bw,
-                                          ConversionLevel::Avx512vbmi};
+constexpr ConversionLevel kAllLevels[] = {ConversionLevel::Scalar,   ConversionLevel::Sse2,
+                                          ConversionLevel::Ssse3,    ConversionLevel::Avx2,
+                                          ConversionLevel::Avx512bw, ConversionLevel::Avx512vbmi};
 
 const char* LevelName(ConversionLevel level);
 bool IsLevelSupported(ConversionLevel level);
@@ -25,8 +25,8 @@ int ConvertWithLevel(ConversionLevel level, const unsigned char* source, unsigne
 // groups x 6 contiguous destination bytes; it reads and writes nothing else.
 using GroupKernel = void (*)(const unsigned char* source, unsigned char* destination, std::size_t groups);
 struct KernelPair {
-    GroupKernel yuy2;
-    GroupKernel uyvy;
+  GroupKernel yuy2;
+  GroupKernel uyvy;
 };
 
 // Scalar kernels, also the tails of the SIMD kernels.
@@ -40,4 +40,4 @@ KernelPair Avx2Kernels();
 KernelPair Avx512bwKernels();
 KernelPair Avx512vbmiKernels();
 
-} // namespace qv::conversion
+}  // namespace qv::conversion

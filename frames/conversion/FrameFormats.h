@@ -23,4 +23,4 @@ enum class FrameFormat { Rgb24, Yuy2, Uyvy, Nv12, I420, Yv12, Rgb32 };
 // accepted result is below 2^32 and fits std::size_t on both.
 std::size_t SourceFrameBytes(FrameFormat format, int width, int height);
 
-} // namespace qv::conversion
+}  // namespace qv::conversion

@@ -27,14 +27,14 @@ using I420RowsKernel = void (*)(const unsigned char* y0, const unsigned char* y1
 using Rgb32Kernel = void (*)(const unsigned char* source, unsigned char* destination, std::size_t pixels);
 
 struct PlanarKernels {
-    Nv12RowsKernel nv12;
-    I420RowsKernel i420;
-    Rgb32Kernel rgb32;
+  Nv12RowsKernel nv12;
+  I420RowsKernel i420;
+  Rgb32Kernel rgb32;
 };
 
 // Scalar kernels, also the tails of the SIMD kernels.
-void ConvertNv12RowsScalar(const unsigned char* y0, const unsigned char* y1, const unsigned char* uv,
-                           unsigned char* d0, unsigned char* d1, std::size_t width, bool stream = false);
+void ConvertNv12RowsScalar(const unsigned char* y0, const unsigned char* y1, const unsigned char* uv, unsigned char* d0,
+                           unsigned char* d1, std::size_t width, bool stream = false);
 void ConvertI420RowsScalar(const unsigned char* y0, const unsigned char* y1, const unsigned char* u,
                            const unsigned char* v, unsigned char* d0, unsigned char* d1, std::size_t width,
                            bool stream = false);
@@ -57,4 +57,4 @@ ConversionLevel BestPlanarLevel();
 int ConvertToRgb24WithLevel(ConversionLevel level, FrameFormat format, const unsigned char* source,
                             unsigned char* destination, int width, int height);
 
-} // namespace qv::conversion
+}  // namespace qv::conversion

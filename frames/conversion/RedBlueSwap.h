@@ -9,4 +9,4 @@ namespace qv::conversion {
 // with the SSSE3 kernel wherever the conversion dispatch finds SSSE3.
 void SwapRedBlueBytes(const unsigned char* in, unsigned char* out, std::size_t bytes);
 
-} // namespace qv::conversion
+}  // namespace qv::conversion

@@ -12,4 +12,4 @@ namespace qv::conversion {
 int ReferenceToRgb24(FrameFormat format, const unsigned char* source, unsigned char* destination, int width,
                      int height);
 
-} // namespace qv::conversion
+}  // namespace qv::conversion

@@ -27,76 +27,72 @@ namespace qv::conversion::simd {
 
 using Table16 = std::array<std::uint8_t, 16>;
 
-constexpr std::int16_t Pair(int first, int second)
-{
-    return static_cast<std::int16_t>((first & 0xFF) | ((second & 0xFF) << 8));
+constexpr std::int16_t Pair(int first, int second) {
+  return static_cast<std::int16_t>((first & 0xFF) | ((second & 0xFF) << 8));
 }
 
 // Source bytes -> (Y, U) or (Y, V) byte pairs, one pair per pixel.
-constexpr Table16 PairShuffle(bool yuy2, bool wantV)
-{
-    Table16 t{};
-    for (int i = 0; i < 8; ++i) {
-        const int g = 4 * (i / 2);
-        const int y = yuy2 ? g + 2 * (i & 1) : g + 1 + 2 * (i & 1);
-        const int c = yuy2 ? (wantV ? g + 3 : g + 1) : (wantV ? g + 2 : g);
-        t[2 * i] = static_cast<std::uint8_t>(y);
-        t[2 * i + 1] = static_cast<std::uint8_t>(c);
-    }
-    return t;
+constexpr Table16 PairShuffle(bool yuy2, bool wantV) {
+  Table16 t{};
+  for (int i = 0; i < 8; ++i) {
+    const int g = 4 * (i / 2);
+    const int y = yuy2 ? g + 2 * (i & 1) : g + 1 + 2 * (i & 1);
+    const int c = yuy2 ? (wantV ? g + 3 : g + 1) : (wantV ? g + 2 : g);
+    t[2 * i] = static_cast<std::uint8_t>(y);
+    t[2 * i + 1] = static_cast<std::uint8_t>(c);
+  }
+  return t;
 }
 
 // Output piece `piece` (0, 1, 2) of a 48-byte block, from the lane loaded at
 // source offset 8 * piece (local pixels 0..7 = block pixels 4*piece..4*piece+7).
 // fromBG picks from [B0..B7 G0..G7], fromR from [R0..R7 R0..R7]; 0x80 gives 0.
-constexpr Table16 OutputShuffle(int piece, bool fromR)
-{
-    Table16 t{};
-    for (int j = 0; j < 16; ++j) {
-        const int byte = 16 * piece + j;
-        const int local = byte / 3 - 4 * piece;
-        const int channel = byte % 3;
-        if (fromR)
-            t[j] = channel == 2 ? static_cast<std::uint8_t>(local) : 0x80;
-        else
-            t[j] = channel == 2 ? 0x80 : static_cast<std::uint8_t>(channel == 0 ? local : 8 + local);
-    }
-    return t;
+constexpr Table16 OutputShuffle(int piece, bool fromR) {
+  Table16 t{};
+  for (int j = 0; j < 16; ++j) {
+    const int byte = 16 * piece + j;
+    const int local = byte / 3 - 4 * piece;
+    const int channel = byte % 3;
+    if (fromR)
+      t[j] = channel == 2 ? static_cast<std::uint8_t>(local) : 0x80;
+    else
+      t[j] = channel == 2 ? 0x80 : static_cast<std::uint8_t>(channel == 0 ? local : 8 + local);
+  }
+  return t;
 }
 
 // Output piece `piece` (0, 1, 2) of a 48-byte block from the packed bytes of its two
 // lanes: from = 0 picks from [B0..B7 G0..G7], 1 from [B8..B15 G8..G15], 2 from
 // [R0..R15]; 0x80 gives 0.
-constexpr Table16 BlockShuffle(int piece, int from)
-{
-    Table16 t{};
-    for (int j = 0; j < 16; ++j) {
-        const int byte = 16 * piece + j;
-        const int pixel = byte / 3;
-        const int channel = byte % 3;
-        int index = 0x80;
-        if (from == 2 && channel == 2)
-            index = pixel;
-        else if (from < 2 && channel != 2 && pixel / 8 == from)
-            index = pixel % 8 + (channel == 1 ? 8 : 0);
-        t[j] = static_cast<std::uint8_t>(index);
-    }
-    return t;
+constexpr Table16 BlockShuffle(int piece, int from) {
+  Table16 t{};
+  for (int j = 0; j < 16; ++j) {
+    const int byte = 16 * piece + j;
+    const int pixel = byte / 3;
+    const int channel = byte % 3;
+    int index = 0x80;
+    if (from == 2 && channel == 2)
+      index = pixel;
+    else if (from < 2 && channel != 2 && pixel / 8 == from)
+      index = pixel % 8 + (channel == 1 ? 8 : 0);
+    t[j] = static_cast<std::uint8_t>(index);
+  }
+  return t;
 }
 
 struct alignas(16) Tables {
-    Table16 yuYuy2 = PairShuffle(true, false);
-    Table16 yvYuy2 = PairShuffle(true, true);
-    Table16 yuUyvy = PairShuffle(false, false);
-    Table16 yvUyvy = PairShuffle(false, true);
-    // Two-lane blocks (SSSE3, AVX2): piece 0 takes nothing from the second lane's B and
-    // G, piece 2 nothing from the first's.
-    Table16 piece0Low = BlockShuffle(0, 0), piece0Red = BlockShuffle(0, 2);
-    Table16 piece1Low = BlockShuffle(1, 0), piece1High = BlockShuffle(1, 1), piece1Red = BlockShuffle(1, 2);
-    Table16 piece2High = BlockShuffle(2, 1), piece2Red = BlockShuffle(2, 2);
-    // Overlapping three-lane blocks (AVX-512BW).
-    Table16 bg[3] = {OutputShuffle(0, false), OutputShuffle(1, false), OutputShuffle(2, false)};
-    Table16 r[3] = {OutputShuffle(0, true), OutputShuffle(1, true), OutputShuffle(2, true)};
+  Table16 yuYuy2 = PairShuffle(true, false);
+  Table16 yvYuy2 = PairShuffle(true, true);
+  Table16 yuUyvy = PairShuffle(false, false);
+  Table16 yvUyvy = PairShuffle(false, true);
+  // Two-lane blocks (SSSE3, AVX2): piece 0 takes nothing from the second lane's B and
+  // G, piece 2 nothing from the first's.
+  Table16 piece0Low = BlockShuffle(0, 0), piece0Red = BlockShuffle(0, 2);
+  Table16 piece1Low = BlockShuffle(1, 0), piece1High = BlockShuffle(1, 1), piece1Red = BlockShuffle(1, 2);
+  Table16 piece2High = BlockShuffle(2, 1), piece2Red = BlockShuffle(2, 2);
+  // Overlapping three-lane blocks (AVX-512BW).
+  Table16 bg[3] = {OutputShuffle(0, false), OutputShuffle(1, false), OutputShuffle(2, false)};
+  Table16 r[3] = {OutputShuffle(0, true), OutputShuffle(1, true), OutputShuffle(2, true)};
 };
 
 inline constexpr Tables kTables{};
@@ -109,4 +105,4 @@ constexpr std::int16_t kBiasInnerB = -1056, kBiasOuterB = -272;
 constexpr std::int16_t kBiasInnerG = 6112, kBiasOuterG = 112;
 constexpr std::int16_t kBiasInnerR = 12640, kBiasOuterR = -272;
 
-} // namespace qv::conversion::simd
+}  // namespace qv::conversion::simd

@@ -13,9 +13,7 @@ struct SetupErrorManager {
   jmp_buf recovery;
 };
 
-void SetupErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<SetupErrorManager*>(cinfo->err)->recovery, 1);
-}
+void SetupErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<SetupErrorManager*>(cinfo->err)->recovery, 1); }
 
 void SilentOutput(j_common_ptr) {}
 

@@ -12,9 +12,7 @@ namespace {
 // each call returns all the rows it has.
 constexpr JDIMENSION kRowsPerCall = 32;
 
-bool ConvertibleToBgr(J_COLOR_SPACE space) {
-  return space == JCS_YCbCr || space == JCS_GRAYSCALE || space == JCS_RGB;
-}
+bool ConvertibleToBgr(J_COLOR_SPACE space) { return space == JCS_YCbCr || space == JCS_GRAYSCALE || space == JCS_RGB; }
 
 }  // namespace
 
@@ -66,8 +64,8 @@ void JpegFrameSession::Refuse(MjpgRefusal why) {
   std::longjmp(m_err.recovery, 1);
 }
 
-bool JpegFrameSession::Decode(const uint8_t* data, size_t length, uint32_t width, uint32_t height,
-                              uint8_t* target, MjpgRefusal* why) {
+bool JpegFrameSession::Decode(const uint8_t* data, size_t length, uint32_t width, uint32_t height, uint8_t* target,
+                              MjpgRefusal* why) {
   m_err.refusal = MjpgRefusal::CorruptFrame;
   m_err.pub.num_warnings = 0;
   // Nothing changed after this point is read after the jump but members of *this.

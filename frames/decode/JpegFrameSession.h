@@ -30,8 +30,7 @@ class JpegFrameSession {
   // Decodes a frame of exactly width x height pixels into target (width x height x 3
   // bytes, the bottom row first). True for a clean decode; otherwise *why says why and
   // target may hold part of the frame. length must fit libjpeg's unsigned long.
-  bool Decode(const uint8_t* data, size_t length, uint32_t width, uint32_t height, uint8_t* target,
-              MjpgRefusal* why);
+  bool Decode(const uint8_t* data, size_t length, uint32_t width, uint32_t height, uint8_t* target, MjpgRefusal* why);
 
  private:
   JpegFrameSession() = default;

@@ -29,15 +29,24 @@ uint32_t Magnitude(int32_t value) {
 const char* Describe(MjpgDecodeResult result) {
   if (result.IsDecoded()) return "decoded";
   switch (result.Refusal()) {
-    case MjpgRefusal::NoInput: return "refused: no input";
-    case MjpgRefusal::NoDestination: return "refused: no destination";
-    case MjpgRefusal::SizeOutOfRange: return "refused: size out of range";
-    case MjpgRefusal::InputTooLong: return "refused: input too long";
-    case MjpgRefusal::NoMemory: return "refused: no memory";
-    case MjpgRefusal::CorruptFrame: return "refused: corrupt frame";
-    case MjpgRefusal::WrongSize: return "refused: wrong size";
-    case MjpgRefusal::Unsupported: return "refused: unsupported frame";
-    case MjpgRefusal::MissingTable: return "refused: missing table";
+    case MjpgRefusal::NoInput:
+      return "refused: no input";
+    case MjpgRefusal::NoDestination:
+      return "refused: no destination";
+    case MjpgRefusal::SizeOutOfRange:
+      return "refused: size out of range";
+    case MjpgRefusal::InputTooLong:
+      return "refused: input too long";
+    case MjpgRefusal::NoMemory:
+      return "refused: no memory";
+    case MjpgRefusal::CorruptFrame:
+      return "refused: corrupt frame";
+    case MjpgRefusal::WrongSize:
+      return "refused: wrong size";
+    case MjpgRefusal::Unsupported:
+      return "refused: unsupported frame";
+    case MjpgRefusal::MissingTable:
+      return "refused: missing table";
   }
   return "refused: unknown reason";
 }

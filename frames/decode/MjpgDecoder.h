@@ -81,7 +81,7 @@ class MjpgDecoder {
 
  private:
   std::unique_ptr<mjpg::JpegFrameSession> m_session;  // libjpeg's state; null if it could not be created
-  std::unique_ptr<uint8_t[]> m_frame;  // the decode target, kept from frame to frame
+  std::unique_ptr<uint8_t[]> m_frame;                 // the decode target, kept from frame to frame
   size_t m_frameCapacity = 0;
 };
 

@@ -139,8 +139,8 @@ const std::vector<NestedCall>& Calls() {
          // leaves the stream running.
          const bool expectFrame = frame == Frame::Device;
          if (Touched(buffer) != expectFrame) fault += expectFrame ? " gave no frame" : " gave a forgotten frame";
-         if (expectFrame && qvvcam::CheckRgb24Frame(buffer.data(), buffer.size(), 640, 480).status !=
-                                qvvcam::FrameStatus::Ok)
+         if (expectFrame &&
+             qvvcam::CheckRgb24Frame(buffer.data(), buffer.size(), 640, 480).status != qvvcam::FrameStatus::Ok)
            fault += " gave a broken frame";
          return fault;
        }},
@@ -149,8 +149,8 @@ const std::vector<NestedCall>& Calls() {
          const std::string path = TempFile("qv-inside-frame.bmp");
          DeleteFileA(path.c_str());
          std::vector<unsigned char> picture(64 * 48 * 3, 0x40);
-         std::string fault = Expect("DSCameraImageSave", 1,
-                                    DSCameraImageSave(picture.data(), QVDX_FILE_BMP, 64, 48, path.c_str()));
+         std::string fault =
+             Expect("DSCameraImageSave", 1, DSCameraImageSave(picture.data(), QVDX_FILE_BMP, 64, 48, path.c_str()));
          if (!FileHasBytes(path)) fault += " wrote no file";
          DeleteFileA(path.c_str());
          return fault;
@@ -218,8 +218,8 @@ TEST_F(CallsInsideFrames, GraphCallsAreRefusedOthersWorkAndTheCameraStaysWhole) 
   for (int round = 0; round < 2; ++round) {  // a second round finds any reference the first one left
     for (Frame frame : {Frame::StreamFormat, Frame::Device}) {
       for (const NestedCall& call : Calls()) {
-        const std::string label = std::string(call.what) + " inside " + FrameName(frame) + ", round " +
-                                  std::to_string(round);
+        const std::string label =
+            std::string(call.what) + " inside " + FrameName(frame) + ", round " + std::to_string(round);
         ASSERT_EQ(1, DSCameraInit(0, host)) << label;
         DSCameraPlay();
         ASSERT_TRUE(WholeFramesArrive()) << label << ": before the frame";

@@ -17,8 +17,7 @@
 
 namespace {
 
-const char kNoPreviewGraph[] =
-    "Can't build the preview-graph! Maybe another application is using the capture device.";
+const char kNoPreviewGraph[] = "Can't build the preview-graph! Maybe another application is using the capture device.";
 
 HWND MakeWindow(const char* cls, DWORD style, HWND parent = nullptr) {
   return CreateWindowExA(0, cls, "", style, 0, 0, 300, 200, parent, nullptr, nullptr, nullptr);
@@ -96,8 +95,7 @@ TEST_F(CaptureGraph, ListsReadableNamesAfterExistingEntriesInOrderWithDuplicates
 TEST_F(CaptureGraph, TheIndexThatListsANameOpensThatDeviceAndAStoppedCameraKeepsItsLastFrame) {
   // Each device stops after a different number of frames, so the last frame's sequence
   // number tells which one was opened. The unreadable one takes no position.
-  qvtest::VirtualCameraDevices devices({{L"Five", true, 5}, {L"", false}, {L"Seven", true, 7},
-                                 {L"Nine", true, 9}});
+  qvtest::VirtualCameraDevices devices({{L"Five", true, 5}, {L"", false}, {L"Seven", true, 7}, {L"Nine", true, 9}});
   ASSERT_TRUE(devices.Ok());
   const uint32_t lastSequence[] = {4, 6, 8};
   for (uint8_t index = 0; index < 3; ++index) {

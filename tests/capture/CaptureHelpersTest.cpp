@@ -50,7 +50,8 @@ TEST(DeviceNames, FitsOrIsCutAfterTheLastWholeCharacter) {
     qv::ToAnsiDeviceName(c.name, out.data());
     size_t length = std::strlen(out.data());
     ASSERT_LT(length, qv::kDeviceNameBytes) << c.what;
-    for (size_t i = qv::kDeviceNameBytes; i < out.size(); ++i) ASSERT_EQ('\x7F', out[i]) << c.what << ": wrote past the buffer";
+    for (size_t i = qv::kDeviceNameBytes; i < out.size(); ++i)
+      ASSERT_EQ('\x7F', out[i]) << c.what << ": wrote past the buffer";
 
     std::string full = Ansi(c.name);
     if (full.size() < qv::kDeviceNameBytes) {

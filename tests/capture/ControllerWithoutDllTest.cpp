@@ -25,8 +25,7 @@ const char kNoInterfaces[] = "Failed to get video interfaces!";
 const char kNoGrabber[] = "Fail to create SampleGrabber, maybe qedit.dll is not registered?";
 const char kNoMediaType[] = "Fail to set media type!";
 const char kNoGrabberInGraph[] = "Fail to put sample grabber in graph";
-const char kNoPreviewGraph[] =
-    "Can't build the preview-graph! Maybe another application is using the capture device.";
+const char kNoPreviewGraph[] = "Can't build the preview-graph! Maybe another application is using the capture device.";
 
 qvtest::GraphFaultPlan Plan(bool qvtest::GraphFaultPlan::*fault) {
   qvtest::GraphFaultPlan plan;
@@ -67,8 +66,8 @@ TEST_F(Controller, InitTellsARefusedDeviceFromTheFailingCallsResult) {
       {"no filter graph", Plan(&qvtest::GraphFaultPlan::failGraphCreation), 0, Outcome::Failed, E_OUTOFMEMORY,
        kNoInterfaces, 0, false},
       {"negative index", Plan(nullptr), -1, Outcome::DeviceRefused, S_OK, nullptr, 1, true},
-      {"no grabber", Plan(&qvtest::GraphFaultPlan::failGrabberCreation), 0, Outcome::Failed, E_OUTOFMEMORY,
-       kNoGrabber, 1, true},
+      {"no grabber", Plan(&qvtest::GraphFaultPlan::failGrabberCreation), 0, Outcome::Failed, E_OUTOFMEMORY, kNoGrabber,
+       1, true},
       {"media type refused", Plan(&qvtest::GraphFaultPlan::refuseGrabberMediaType), 0, Outcome::Failed, E_INVALIDARG,
        kNoMediaType, 1, true},
       {"grabber refused by the graph", Plan(&qvtest::GraphFaultPlan::refuseGrabberInGraph), 0, Outcome::Failed, E_FAIL,

@@ -102,7 +102,8 @@ void ExpectExactGrabs(const FrameFormat& format, qvvcam::MjpgDamage damage = qvv
     if (format.pixel == PixelFormat::Mjpg) {
       check = qvvcam::ReadRgb24Stamp(frame.data(), frame.size(), width, height);
       ASSERT_EQ(qvvcam::FrameStatus::Ok, check.status) << name << ": no readable stamp";
-      ASSERT_FALSE(qvvcam::IsSpoiledFrame(damage, check.sequence)) << "a bad frame, " << check.sequence << ", was handed over";
+      ASSERT_FALSE(qvvcam::IsSpoiledFrame(damage, check.sequence))
+          << "a bad frame, " << check.sequence << ", was handed over";
       jpeg.resize(jpeg.capacity());
       jpeg.resize(mjpg.Generate(check.sequence, jpeg.data(), jpeg.size()));
       jpeg.resize(qvvcam::ApplyMjpgDamage(damage, check.sequence, jpeg.data(), jpeg.size()));

@@ -15,14 +15,14 @@
 namespace qvtest {
 
 struct GraphFaultPlan {
-  bool failBuilderCreation = false;    // CLSID_CaptureGraphBuilder2 can't be created
-  bool failGraphCreation = false;      // CLSID_FilterGraph can't be created
-  bool failGrabberCreation = false;    // the sample grabber can't be created
-  bool refuseGrabberMediaType = false; // ISampleGrabber::SetMediaType fails
-  bool refuseGrabberInGraph = false;   // AddFilter of the filter named "Grabber" fails
-  bool failConnectedType = false;      // ISampleGrabber::GetConnectedMediaType fails
-  bool refuseFilterRemoval = false;    // RemoveFilter fails for every filter
-  HRESULT runFailure = S_OK;           // a failure code: IMediaControl::Run answers it, running nothing
+  bool failBuilderCreation = false;     // CLSID_CaptureGraphBuilder2 can't be created
+  bool failGraphCreation = false;       // CLSID_FilterGraph can't be created
+  bool failGrabberCreation = false;     // the sample grabber can't be created
+  bool refuseGrabberMediaType = false;  // ISampleGrabber::SetMediaType fails
+  bool refuseGrabberInGraph = false;    // AddFilter of the filter named "Grabber" fails
+  bool failConnectedType = false;       // ISampleGrabber::GetConnectedMediaType fails
+  bool refuseFilterRemoval = false;     // RemoveFilter fails for every filter
+  HRESULT runFailure = S_OK;            // a failure code: IMediaControl::Run answers it, running nothing
 };
 
 class GraphFaults {

@@ -17,8 +17,7 @@ const char kNoInterfaces[] = "Failed to get video interfaces!";
 const char kNoGrabber[] = "Fail to create SampleGrabber, maybe qedit.dll is not registered?";
 const char kNoMediaType[] = "Fail to set media type!";
 const char kNoGrabberInGraph[] = "Fail to put sample grabber in graph";
-const char kNoPreviewGraph[] =
-    "Can't build the preview-graph! Maybe another application is using the capture device.";
+const char kNoPreviewGraph[] = "Can't build the preview-graph! Maybe another application is using the capture device.";
 
 class InitFailure : public ::testing::Test {
  protected:
@@ -50,8 +49,18 @@ TEST_F(InitFailure, GraphObjectsNotCreatedAreReportedAndTriedAgainOnTheNextInit)
     const char* what;
     qvtest::GraphFaultPlan plan;
   } cases[] = {
-      {"capture graph builder", [] { qvtest::GraphFaultPlan p; p.failBuilderCreation = true; return p; }()},
-      {"filter graph", [] { qvtest::GraphFaultPlan p; p.failGraphCreation = true; return p; }()},
+      {"capture graph builder",
+       [] {
+         qvtest::GraphFaultPlan p;
+         p.failBuilderCreation = true;
+         return p;
+       }()},
+      {"filter graph",
+       [] {
+         qvtest::GraphFaultPlan p;
+         p.failGraphCreation = true;
+         return p;
+       }()},
   };
   for (const Case& c : cases) {
     qvtest::GraphFaults faults(c.plan);
@@ -80,10 +89,26 @@ TEST_F(InitFailure, LaterStepsShowTheirMessageAndKeepTheControllerUntilUnInit) {
     qvtest::GraphFaultPlan plan;
     const char* message;
   } cases[] = {
-      {"no grabber", [] { qvtest::GraphFaultPlan p; p.failGrabberCreation = true; return p; }(), kNoGrabber},
-      {"media type refused", [] { qvtest::GraphFaultPlan p; p.refuseGrabberMediaType = true; return p; }(),
+      {"no grabber",
+       [] {
+         qvtest::GraphFaultPlan p;
+         p.failGrabberCreation = true;
+         return p;
+       }(),
+       kNoGrabber},
+      {"media type refused",
+       [] {
+         qvtest::GraphFaultPlan p;
+         p.refuseGrabberMediaType = true;
+         return p;
+       }(),
        kNoMediaType},
-      {"grabber refused by the graph", [] { qvtest::GraphFaultPlan p; p.refuseGrabberInGraph = true; return p; }(),
+      {"grabber refused by the graph",
+       [] {
+         qvtest::GraphFaultPlan p;
+         p.refuseGrabberInGraph = true;
+         return p;
+       }(),
        kNoGrabberInGraph},
       {"no device to render from", qvtest::GraphFaultPlan{}, kNoPreviewGraph},
   };

@@ -122,8 +122,8 @@ class OtherThreadFrame {
  public:
   OtherThreadFrame() {
     m_thread = std::thread([this] {
-      HWND frame = CreateWindowExA(0, "QVFixupTestFrame", kTitle, WS_OVERLAPPED | WS_VISIBLE, 80, 90, 300, 200,
-                                   nullptr, nullptr, nullptr, nullptr);
+      HWND frame = CreateWindowExA(0, "QVFixupTestFrame", kTitle, WS_OVERLAPPED | WS_VISIBLE, 80, 90, 300, 200, nullptr,
+                                   nullptr, nullptr, nullptr);
       CreateWindowExA(0, "Button", kOk, WS_CHILD | WS_VISIBLE, 10, 100, 60, 20, frame,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), nullptr, nullptr);
       m_frame = frame;
@@ -224,10 +224,11 @@ TEST_F(FixupFrame, GrowsFrameAndTabsMovesTheThreeButtonsAndPressesApplyPerTabCon
     int dy;  // expected shift down
     int dh;  // expected growth
   } watched[] = {
-      {"tab control", tab, 0, 15},       {"OK", ok, 15, 0},          {"Cancel", cancel, 15, 0},
-      {"Apply", apply, 15, 0},           {"bare Apply", applyBare, 0, 0}, {"Help", help, 0, 0},
-      {"static OK text", staticOk, 0, 0}, {"page", page, 0, 0},       {"OK on a page", pageOk, 15, 0},
-      {"tab control on a page", pageTab, 0, 15},
+      {"tab control", tab, 0, 15},        {"OK", ok, 15, 0},
+      {"Cancel", cancel, 15, 0},          {"Apply", apply, 15, 0},
+      {"bare Apply", applyBare, 0, 0},    {"Help", help, 0, 0},
+      {"static OK text", staticOk, 0, 0}, {"page", page, 0, 0},
+      {"OK on a page", pageOk, 15, 0},    {"tab control on a page", pageTab, 0, 15},
   };
   std::vector<RECT> before;
   for (const Watched& w : watched) before.push_back(PlaceOf(w.window));

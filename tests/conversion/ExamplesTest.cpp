@@ -15,26 +15,25 @@ namespace {
 
 using qv::conversion::ConvertWithLevel;
 
-std::vector<unsigned char> Hex(const std::string& text)
-{
-    std::vector<unsigned char> bytes;
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == ' ') {
-            ++i;
-            continue;
-        }
-        bytes.push_back(static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
-        i += 2;
+std::vector<unsigned char> Hex(const std::string& text) {
+  std::vector<unsigned char> bytes;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == ' ') {
+      ++i;
+      continue;
     }
-    return bytes;
+    bytes.push_back(static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
+    i += 2;
+  }
+  return bytes;
 }
 
 struct Example {
-    const char* what;
-    int bYUY2;
-    int width, height;
-    const char* source;
-    const char* destination;
+  const char* what;
+  int bYUY2;
+  int width, height;
+  const char* source;
+  const char* destination;
 };
 
 const Example kExamples[] = {
@@ -65,44 +64,41 @@ const Example kExamples[] = {
     {"single pixel, neutral V", 0, 1, 1, "5A 51", "00 5B 4C"},
 };
 
-void CheckExamples(const std::function<void(const Example&, const unsigned char*, unsigned char*)>& convert)
-{
-    for (const Example& ex : kExamples) {
-        SCOPED_TRACE(testing::Message() << ex.what << " (bYUY2=" << ex.bYUY2 << ", " << ex.width << "x" << ex.height
-                                        << ")");
-        const std::vector<unsigned char> source = Hex(ex.source);
-        const std::vector<unsigned char> expected = Hex(ex.destination);
-        ASSERT_EQ(source.size(), static_cast<std::size_t>(ex.width * ex.height * 2));
-        std::vector<unsigned char> actual(expected.size() + 8, 0xCC);
-        convert(ex, source.data(), actual.data());
-        EXPECT_EQ(expected, std::vector<unsigned char>(actual.begin(), actual.begin() + expected.size()));
-        EXPECT_EQ(std::vector<unsigned char>(8, 0xCC), std::vector<unsigned char>(actual.end() - 8, actual.end()));
-    }
+void CheckExamples(const std::function<void(const Example&, const unsigned char*, unsigned char*)>& convert) {
+  for (const Example& ex : kExamples) {
+    SCOPED_TRACE(testing::Message() << ex.what << " (bYUY2=" << ex.bYUY2 << ", " << ex.width << "x" << ex.height
+                                    << ")");
+    const std::vector<unsigned char> source = Hex(ex.source);
+    const std::vector<unsigned char> expected = Hex(ex.destination);
+    ASSERT_EQ(source.size(), static_cast<std::size_t>(ex.width * ex.height * 2));
+    std::vector<unsigned char> actual(expected.size() + 8, 0xCC);
+    convert(ex, source.data(), actual.data());
+    EXPECT_EQ(expected, std::vector<unsigned char>(actual.begin(), actual.begin() + expected.size()));
+    EXPECT_EQ(std::vector<unsigned char>(8, 0xCC), std::vector<unsigned char>(actual.end() - 8, actual.end()));
+  }
 }
 
-TEST(WorkedExamples, PublicFunction)
-{
-    CheckExamples([](const Example& ex, const unsigned char* s, unsigned char* d) {
-        EXPECT_EQ(1, YUV422ToRGB24(s, d, ex.width, ex.height, ex.bYUY2));
-    });
+TEST(WorkedExamples, PublicFunction) {
+  CheckExamples([](const Example& ex, const unsigned char* s, unsigned char* d) {
+    EXPECT_EQ(1, YUV422ToRGB24(s, d, ex.width, ex.height, ex.bYUY2));
+  });
 }
 
 class WorkedExamplesPerLevel : public qvtest::EveryLevel {};
 
-TEST_P(WorkedExamplesPerLevel, Kernel)
-{
-    CheckExamples([this](const Example& ex, const unsigned char* s, unsigned char* d) {
-        ConvertWithLevel(GetParam(), s, d, ex.width, ex.height, ex.bYUY2);
-    });
+TEST_P(WorkedExamplesPerLevel, Kernel) {
+  CheckExamples([this](const Example& ex, const unsigned char* s, unsigned char* d) {
+    ConvertWithLevel(GetParam(), s, d, ex.width, ex.height, ex.bYUY2);
+  });
 }
 
 QV_INSTANTIATE_FOR_EVERY_LEVEL(WorkedExamplesPerLevel);
 
 // Arguments that describe no frame: nothing is read or written, the result is 1.
 struct BadArguments {
-    const char* what;
-    bool nullSource, nullDestination;
-    int width, height;
+  const char* what;
+  bool nullSource, nullDestination;
+  int width, height;
 };
 
 const BadArguments kBadArguments[] = {
@@ -119,60 +115,55 @@ const BadArguments kBadArguments[] = {
     {"just past INT_MAX bytes", false, false, 715827883, 1},
 };
 
-TEST(BadArgumentsConvert, WriteNothingAndReturnOne)
-{
-    const std::vector<unsigned char> source(8, 0x80);
-    for (const BadArguments& bad : kBadArguments) {
-        SCOPED_TRACE(bad.what);
-        std::vector<unsigned char> destination(16, 0xCC);
-        const unsigned char* s = bad.nullSource ? nullptr : source.data();
-        unsigned char* d = bad.nullDestination ? nullptr : destination.data();
-        for (int bYUY2 : {0, 1}) {
-            EXPECT_EQ(1, YUV422ToRGB24(s, d, bad.width, bad.height, bYUY2));
-            for (auto level : qv::conversion::kAllLevels)
-                EXPECT_EQ(1, ConvertWithLevel(level, s, d, bad.width, bad.height, bYUY2));
-        }
-        EXPECT_EQ(std::vector<unsigned char>(16, 0xCC), destination);
+TEST(BadArgumentsConvert, WriteNothingAndReturnOne) {
+  const std::vector<unsigned char> source(8, 0x80);
+  for (const BadArguments& bad : kBadArguments) {
+    SCOPED_TRACE(bad.what);
+    std::vector<unsigned char> destination(16, 0xCC);
+    const unsigned char* s = bad.nullSource ? nullptr : source.data();
+    unsigned char* d = bad.nullDestination ? nullptr : destination.data();
+    for (int bYUY2 : {0, 1}) {
+      EXPECT_EQ(1, YUV422ToRGB24(s, d, bad.width, bad.height, bYUY2));
+      for (auto level : qv::conversion::kAllLevels)
+        EXPECT_EQ(1, ConvertWithLevel(level, s, d, bad.width, bad.height, bYUY2));
     }
+    EXPECT_EQ(std::vector<unsigned char>(16, 0xCC), destination);
+  }
 }
 
-TEST(BadArgumentsFlip, LeaveTheFrameUnchangedAndReturnOne)
-{
-    for (const BadArguments& bad : kBadArguments) {
-        if (bad.nullSource)
-            continue;
-        SCOPED_TRACE(bad.what);
-        std::vector<unsigned char> frame(16);
-        std::iota(frame.begin(), frame.end(), 1);
-        const std::vector<unsigned char> before = frame;
-        EXPECT_EQ(1, FlipVertical(bad.nullDestination ? nullptr : frame.data(), bad.width, bad.height));
-        EXPECT_EQ(before, frame);
-    }
+TEST(BadArgumentsFlip, LeaveTheFrameUnchangedAndReturnOne) {
+  for (const BadArguments& bad : kBadArguments) {
+    if (bad.nullSource) continue;
+    SCOPED_TRACE(bad.what);
+    std::vector<unsigned char> frame(16);
+    std::iota(frame.begin(), frame.end(), 1);
+    const std::vector<unsigned char> before = frame;
+    EXPECT_EQ(1, FlipVertical(bad.nullDestination ? nullptr : frame.data(), bad.width, bad.height));
+    EXPECT_EQ(before, frame);
+  }
 }
 
 struct FlipSize {
-    int width, height;
+  int width, height;
 };
 
 // Rows wider than the swap buffer (4096 bytes) are swapped in pieces.
 const FlipSize kFlipSizes[] = {{1, 1}, {3, 1}, {1, 2}, {2, 3}, {5, 4}, {7, 7}, {1366, 5}, {2000, 3}, {4096, 2}};
 
-TEST(FlipVertical, ReversesTheRowsAndNothingElse)
-{
-    for (const FlipSize& size : kFlipSizes) {
-        SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
-        const std::size_t rowBytes = static_cast<std::size_t>(size.width) * 3;
-        const std::size_t bytes = rowBytes * size.height;
-        std::vector<unsigned char> frame(bytes + 8, 0xCC);
-        for (std::size_t i = 0; i < bytes; ++i)
-            frame[i] = static_cast<unsigned char>(i * 7 + i / 251);
-        std::vector<unsigned char> expected(frame);
-        for (int r = 0; r < size.height; ++r)
-            std::copy(frame.begin() + r * rowBytes, frame.begin() + (r + 1) * rowBytes,
-                      expected.begin() + (size.height - 1 - r) * rowBytes);
-        EXPECT_EQ(1, FlipVertical(frame.data(), size.width, size.height));
-        EXPECT_EQ(expected, frame);
-    }
+TEST(FlipVertical, ReversesTheRowsAndNothingElse) {
+  for (const FlipSize& size : kFlipSizes) {
+    SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+    const std::size_t rowBytes = static_cast<std::size_t>(size.width) * 3;
+    const std::size_t bytes = rowBytes * size.height;
+    std::vector<unsigned char> frame(bytes + 8, 0xCC);
+    for (std::size_t i = 0; i < bytes; ++i) frame[i] = static_cast<unsigned char>(i * 7 + i / 251);
+    std::vector<unsigned char> expected(frame);
+    for (int r = 0; r < size.height; ++r)
+      std::copy(frame.begin() + r * rowBytes, frame.begin() + (r + 1) * rowBytes,
+                expected.begin() + (size.height - 1 - r) * rowBytes);
+    EXPECT_EQ(1, FlipVertical(frame.data(), size.width, size.height));
+    EXPECT_EQ(expected, frame);
+  }
 }
 
-} // namespace
+}  // namespace

@@ -13,12 +13,11 @@ using qv::conversion::ConvertWithLevel;
 
 unsigned char Clamp(int v) { return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
-void Formula(int y, int u, int v, unsigned char* out)
-{
-    const int c = y - 16, d = u - 128, e = v - 128;
-    out[0] = Clamp((298 * c + 516 * d + 128) >> 8);
-    out[1] = Clamp((298 * c - 100 * d - 208 * e + 128) >> 8);
-    out[2] = Clamp((298 * c + 409 * e + 128) >> 8);
+void Formula(int y, int u, int v, unsigned char* out) {
+  const int c = y - 16, d = u - 128, e = v - 128;
+  out[0] = Clamp((298 * c + 516 * d + 128) >> 8);
+  out[1] = Clamp((298 * c - 100 * d - 208 * e + 128) >> 8);
+  out[2] = Clamp((298 * c + 409 * e + 128) >> 8);
 }
 
 // One chunk holds every (Y, V) for one U, as a single row: group (V, j)
@@ -26,50 +25,45 @@ void Formula(int y, int u, int v, unsigned char* out)
 constexpr int kGroupsPerChunk = 256 * 128;
 constexpr int kPixelsPerChunk = 2 * kGroupsPerChunk;
 
-void BuildChunk(int u, bool yuy2, std::vector<unsigned char>& source, std::vector<unsigned char>& expected)
-{
-    for (int v = 0; v < 256; ++v) {
-        for (int j = 0; j < 128; ++j) {
-            const std::size_t k = static_cast<std::size_t>(v) * 128 + j;
-            unsigned char* g = &source[4 * k];
-            const int y0 = 2 * j, y1 = 2 * j + 1;
-            if (yuy2) {
-                g[0] = y0, g[1] = u, g[2] = y1, g[3] = v;
-            } else {
-                g[0] = u, g[1] = y0, g[2] = v, g[3] = y1;
-            }
-            Formula(y0, u, v, &expected[6 * k]);
-            Formula(y1, u, v, &expected[6 * k + 3]);
-        }
+void BuildChunk(int u, bool yuy2, std::vector<unsigned char>& source, std::vector<unsigned char>& expected) {
+  for (int v = 0; v < 256; ++v) {
+    for (int j = 0; j < 128; ++j) {
+      const std::size_t k = static_cast<std::size_t>(v) * 128 + j;
+      unsigned char* g = &source[4 * k];
+      const int y0 = 2 * j, y1 = 2 * j + 1;
+      if (yuy2) {
+        g[0] = y0, g[1] = u, g[2] = y1, g[3] = v;
+      } else {
+        g[0] = u, g[1] = y0, g[2] = v, g[3] = y1;
+      }
+      Formula(y0, u, v, &expected[6 * k]);
+      Formula(y1, u, v, &expected[6 * k + 3]);
     }
+  }
 }
 
 class ExhaustiveTriples : public qvtest::EveryLevel {};
 
-TEST_P(ExhaustiveTriples, EveryTripleGivesTheFormulasBytesInBothLayouts)
-{
-    std::vector<unsigned char> source(4 * kGroupsPerChunk), expected(6 * kGroupsPerChunk),
-        actual(6 * kGroupsPerChunk);
-    for (int yuy2 = 0; yuy2 < 2; ++yuy2) {
-        for (int u = 0; u < 256; ++u) {
-            BuildChunk(u, yuy2 != 0, source, expected);
-            ConvertWithLevel(GetParam(), source.data(), actual.data(), kPixelsPerChunk, 1, yuy2);
-            if (actual != expected) {
-                std::size_t i = 0;
-                while (actual[i] == expected[i])
-                    ++i;
-                const std::size_t pixel = i / 3;
-                const int y = static_cast<int>(pixel % 256), v = static_cast<int>(pixel / 256);
-                char where[160];
-                std::snprintf(where, sizeof where,
-                              "%s, Y=%d U=%d V=%d: channel %d (0=B 1=G 2=R) is %d, the formula gives %d",
-                              yuy2 ? "YUY2" : "UYVY", y, u, v, static_cast<int>(i % 3), actual[i], expected[i]);
-                FAIL() << where;
-            }
-        }
+TEST_P(ExhaustiveTriples, EveryTripleGivesTheFormulasBytesInBothLayouts) {
+  std::vector<unsigned char> source(4 * kGroupsPerChunk), expected(6 * kGroupsPerChunk), actual(6 * kGroupsPerChunk);
+  for (int yuy2 = 0; yuy2 < 2; ++yuy2) {
+    for (int u = 0; u < 256; ++u) {
+      BuildChunk(u, yuy2 != 0, source, expected);
+      ConvertWithLevel(GetParam(), source.data(), actual.data(), kPixelsPerChunk, 1, yuy2);
+      if (actual != expected) {
+        std::size_t i = 0;
+        while (actual[i] == expected[i]) ++i;
+        const std::size_t pixel = i / 3;
+        const int y = static_cast<int>(pixel % 256), v = static_cast<int>(pixel / 256);
+        char where[160];
+        std::snprintf(where, sizeof where, "%s, Y=%d U=%d V=%d: channel %d (0=B 1=G 2=R) is %d, the formula gives %d",
+                      yuy2 ? "YUY2" : "UYVY", y, u, v, static_cast<int>(i % 3), actual[i], expected[i]);
+        FAIL() << where;
+      }
     }
+  }
 }
 
 QV_INSTANTIATE_FOR_EVERY_LEVEL(ExhaustiveTriples);
 
-} // namespace
+}  // namespace

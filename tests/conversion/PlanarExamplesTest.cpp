@@ -21,26 +21,25 @@ using qv::conversion::ConvertToRgb24WithLevel;
 using qv::conversion::FrameFormat;
 using qv::conversion::SourceFrameBytes;
 
-std::vector<unsigned char> Hex(const std::string& text)
-{
-    std::vector<unsigned char> bytes;
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == ' ') {
-            ++i;
-            continue;
-        }
-        bytes.push_back(static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
-        i += 2;
+std::vector<unsigned char> Hex(const std::string& text) {
+  std::vector<unsigned char> bytes;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == ' ') {
+      ++i;
+      continue;
     }
-    return bytes;
+    bytes.push_back(static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
+    i += 2;
+  }
+  return bytes;
 }
 
 struct Example {
-    const char* what;
-    FrameFormat format;
-    int width, height;
-    const char* source;
-    const char* destination;
+  const char* what;
+  FrameFormat format;
+  int width, height;
+  const char* source;
+  const char* destination;
 };
 
 // 3x3: chroma (column, row) (0,0) red, (1,0) mixed, (0,1) neutral, (1,1) mixed;
@@ -85,64 +84,64 @@ constexpr std::size_t kGuard = 8;
 constexpr unsigned char kGuardByte = 0xCC;
 
 template <typename Convert>
-void CheckExamples(Convert convert)
-{
-    for (const Example& ex : kExamples) {
-        SCOPED_TRACE(testing::Message() << ex.what << " (" << FormatName(ex.format) << " " << ex.width << "x"
-                                        << ex.height << ")");
-        const std::vector<unsigned char> source = Hex(ex.source);
-        const std::vector<unsigned char> expected = Hex(ex.destination);
-        ASSERT_EQ(source.size(), SourceFrameBytes(ex.format, ex.width, ex.height)) << "example built wrongly";
-        std::vector<unsigned char> guarded(kGuard + expected.size() + kGuard, kGuardByte);
-        convert(ex, source.data(), guarded.data() + kGuard);
-        EXPECT_EQ(expected, std::vector<unsigned char>(guarded.begin() + kGuard, guarded.end() - kGuard));
-        EXPECT_EQ(std::vector<unsigned char>(kGuard, kGuardByte),
-                  std::vector<unsigned char>(guarded.begin(), guarded.begin() + kGuard));
-        EXPECT_EQ(std::vector<unsigned char>(kGuard, kGuardByte),
-                  std::vector<unsigned char>(guarded.end() - kGuard, guarded.end()));
-    }
+void CheckExamples(Convert convert) {
+  for (const Example& ex : kExamples) {
+    SCOPED_TRACE(testing::Message() << ex.what << " (" << FormatName(ex.format) << " " << ex.width << "x" << ex.height
+                                    << ")");
+    const std::vector<unsigned char> source = Hex(ex.source);
+    const std::vector<unsigned char> expected = Hex(ex.destination);
+    ASSERT_EQ(source.size(), SourceFrameBytes(ex.format, ex.width, ex.height)) << "example built wrongly";
+    std::vector<unsigned char> guarded(kGuard + expected.size() + kGuard, kGuardByte);
+    convert(ex, source.data(), guarded.data() + kGuard);
+    EXPECT_EQ(expected, std::vector<unsigned char>(guarded.begin() + kGuard, guarded.end() - kGuard));
+    EXPECT_EQ(std::vector<unsigned char>(kGuard, kGuardByte),
+              std::vector<unsigned char>(guarded.begin(), guarded.begin() + kGuard));
+    EXPECT_EQ(std::vector<unsigned char>(kGuard, kGuardByte),
+              std::vector<unsigned char>(guarded.end() - kGuard, guarded.end()));
+  }
 }
 
-int ConvertPublic(FrameFormat format, const unsigned char* s, unsigned char* d, int width, int height)
-{
-    switch (format) {
-    case FrameFormat::Nv12: return NV12ToRGB24(s, d, width, height);
-    case FrameFormat::I420: return I420ToRGB24(s, d, width, height);
-    case FrameFormat::Yv12: return YV12ToRGB24(s, d, width, height);
-    case FrameFormat::Rgb32: return RGB32ToRGB24(s, d, width, height);
-    default: return -1;
-    }
+int ConvertPublic(FrameFormat format, const unsigned char* s, unsigned char* d, int width, int height) {
+  switch (format) {
+    case FrameFormat::Nv12:
+      return NV12ToRGB24(s, d, width, height);
+    case FrameFormat::I420:
+      return I420ToRGB24(s, d, width, height);
+    case FrameFormat::Yv12:
+      return YV12ToRGB24(s, d, width, height);
+    case FrameFormat::Rgb32:
+      return RGB32ToRGB24(s, d, width, height);
+    default:
+      return -1;
+  }
 }
 
-TEST(PlanarWorkedExamples, PublicFunctions)
-{
-    CheckExamples([](const Example& ex, const unsigned char* s, unsigned char* d) {
-        EXPECT_EQ(1, ConvertPublic(ex.format, s, d, ex.width, ex.height));
-    });
+TEST(PlanarWorkedExamples, PublicFunctions) {
+  CheckExamples([](const Example& ex, const unsigned char* s, unsigned char* d) {
+    EXPECT_EQ(1, ConvertPublic(ex.format, s, d, ex.width, ex.height));
+  });
 }
 
-TEST(PlanarWorkedExamples, Reference)
-{
-    CheckExamples([](const Example& ex, const unsigned char* s, unsigned char* d) {
-        qv::conversion::ReferenceToRgb24(ex.format, s, d, ex.width, ex.height);
-    });
+TEST(PlanarWorkedExamples, Reference) {
+  CheckExamples([](const Example& ex, const unsigned char* s, unsigned char* d) {
+    qv::conversion::ReferenceToRgb24(ex.format, s, d, ex.width, ex.height);
+  });
 }
 
 class PlanarWorkedExamplesPerLevel : public qvtest::EveryPlanarLevel {};
 
-TEST_P(PlanarWorkedExamplesPerLevel, Kernel)
-{
-    CheckExamples([this](const Example& ex, const unsigned char* s, unsigned char* d) {
-        EXPECT_EQ(1, ConvertToRgb24WithLevel(GetParam(), ex.format, s, d, ex.width, ex.height));
-    });
+TEST_P(PlanarWorkedExamplesPerLevel, Kernel) {
+  CheckExamples([this](const Example& ex, const unsigned char* s, unsigned char* d) {
+    EXPECT_EQ(1, ConvertToRgb24WithLevel(GetParam(), ex.format, s, d, ex.width, ex.height));
+  });
 }
 
 QV_INSTANTIATE_FOR_EVERY_PLANAR_LEVEL(PlanarWorkedExamplesPerLevel);
 
 struct ByteCount {
-    FrameFormat format;
-    int width, height;
-    std::size_t bytes;
+  FrameFormat format;
+  int width, height;
+  std::size_t bytes;
 };
 
 const ByteCount kByteCounts[] = {
@@ -176,19 +175,18 @@ const ByteCount kByteCounts[] = {
     {FrameFormat::I420, INT_MIN, INT_MIN, 0},
 };
 
-TEST(SourceFrameBytes, PlaneLayoutsAndRefusedSizes)
-{
-    for (const ByteCount& c : kByteCounts) {
-        EXPECT_EQ(c.bytes, SourceFrameBytes(c.format, c.width, c.height))
-            << FormatName(c.format) << " " << c.width << "x" << c.height;
-    }
+TEST(SourceFrameBytes, PlaneLayoutsAndRefusedSizes) {
+  for (const ByteCount& c : kByteCounts) {
+    EXPECT_EQ(c.bytes, SourceFrameBytes(c.format, c.width, c.height))
+        << FormatName(c.format) << " " << c.width << "x" << c.height;
+  }
 }
 
 // Arguments that describe no frame: nothing is read or written, the result is 1.
 struct BadArguments {
-    const char* what;
-    bool nullSource, nullDestination;
-    int width, height;
+  const char* what;
+  bool nullSource, nullDestination;
+  int width, height;
 };
 
 const BadArguments kBadArguments[] = {
@@ -205,34 +203,32 @@ const BadArguments kBadArguments[] = {
     {"both INT_MIN", false, false, INT_MIN, INT_MIN},
 };
 
-TEST(PlanarBadArguments, WriteNothingAndReturnOne)
-{
-    // A source far smaller than any of these frames: reading it would be caught by the address sanitizer.
-    const std::vector<unsigned char> source(8, 0x80);
-    for (const BadArguments& bad : kBadArguments) {
-        SCOPED_TRACE(bad.what);
-        std::vector<unsigned char> destination(16, kGuardByte);
-        const unsigned char* s = bad.nullSource ? nullptr : source.data();
-        unsigned char* d = bad.nullDestination ? nullptr : destination.data();
-        for (FrameFormat format : qvtest::kConvertedFormats) {
-            EXPECT_EQ(1, ConvertPublic(format, s, d, bad.width, bad.height)) << FormatName(format);
-            for (auto level : qv::conversion::kAllLevels)
-                EXPECT_EQ(1, ConvertToRgb24WithLevel(level, format, s, d, bad.width, bad.height));
-            qv::conversion::ReferenceToRgb24(format, s, d, bad.width, bad.height);
-        }
-        EXPECT_EQ(std::vector<unsigned char>(16, kGuardByte), destination);
+TEST(PlanarBadArguments, WriteNothingAndReturnOne) {
+  // A source far smaller than any of these frames: reading it would be caught by the address sanitizer.
+  const std::vector<unsigned char> source(8, 0x80);
+  for (const BadArguments& bad : kBadArguments) {
+    SCOPED_TRACE(bad.what);
+    std::vector<unsigned char> destination(16, kGuardByte);
+    const unsigned char* s = bad.nullSource ? nullptr : source.data();
+    unsigned char* d = bad.nullDestination ? nullptr : destination.data();
+    for (FrameFormat format : qvtest::kConvertedFormats) {
+      EXPECT_EQ(1, ConvertPublic(format, s, d, bad.width, bad.height)) << FormatName(format);
+      for (auto level : qv::conversion::kAllLevels)
+        EXPECT_EQ(1, ConvertToRgb24WithLevel(level, format, s, d, bad.width, bad.height));
+      qv::conversion::ReferenceToRgb24(format, s, d, bad.width, bad.height);
     }
+    EXPECT_EQ(std::vector<unsigned char>(16, kGuardByte), destination);
+  }
 }
 
-TEST(PlanarBadArguments, FormatsWithoutAPlanarKernelWriteNothing)
-{
-    const std::vector<unsigned char> source(64, 0x80);
-    for (FrameFormat format : {FrameFormat::Rgb24, FrameFormat::Yuy2, FrameFormat::Uyvy}) {
-        std::vector<unsigned char> destination(64, kGuardByte);
-        EXPECT_EQ(1, ConvertToRgb24WithLevel(qv::conversion::BestPlanarLevel(), format, source.data(),
-                                             destination.data(), 2, 2));
-        EXPECT_EQ(std::vector<unsigned char>(64, kGuardByte), destination) << FormatName(format);
-    }
+TEST(PlanarBadArguments, FormatsWithoutAPlanarKernelWriteNothing) {
+  const std::vector<unsigned char> source(64, 0x80);
+  for (FrameFormat format : {FrameFormat::Rgb24, FrameFormat::Yuy2, FrameFormat::Uyvy}) {
+    std::vector<unsigned char> destination(64, kGuardByte);
+    EXPECT_EQ(
+        1, ConvertToRgb24WithLevel(qv::conversion::BestPlanarLevel(), format, source.data(), destination.data(), 2, 2));
+    EXPECT_EQ(std::vector<unsigned char>(64, kGuardByte), destination) << FormatName(format);
+  }
 }
 
-} // namespace
+}  // namespace

@@ -15,8 +15,8 @@ using mjpgtest::Bytes;
 using mjpgtest::EncodeOptions;
 using mjpgtest::GuardedBuffer;
 using mjpgtest::Sampling;
-using qv::MjpgDecodeResult;
 using qv::MjpgDecoder;
+using qv::MjpgDecodeResult;
 using qv::MjpgRefusal;
 
 namespace {
@@ -62,8 +62,8 @@ void PrintTo(const ExactCase& c, std::ostream* out) {
 
 std::string CaseName(const ::testing::TestParamInfo<ExactCase>& info) {
   const ExactCase& c = info.param;
-  std::string name = std::string(mjpgtest::SamplingName(c.sampling)) + "_" + std::to_string(c.width) + "x" +
-                     std::to_string(c.height);
+  std::string name =
+      std::string(mjpgtest::SamplingName(c.sampling)) + "_" + std::to_string(c.width) + "x" + std::to_string(c.height);
   if (c.restartRows) name += "_restarts";
   if (c.optimizedTables) name += "_optimized";
   for (char& ch : name) {
@@ -87,8 +87,8 @@ TEST_P(ExactDecode, EqualsReferenceDecodeAndShowsThePictureUpright) {
 
   MjpgDecoder decoder;
   GuardedBuffer destination(FrameBytes(c.width, c.height));
-  const MjpgDecodeResult result = decoder.DecodeToBottomUpBgr(jpeg.data(), jpeg.size(), c.width, c.height,
-                                                              destination.Data());
+  const MjpgDecodeResult result =
+      decoder.DecodeToBottomUpBgr(jpeg.data(), jpeg.size(), c.width, c.height, destination.Data());
   ASSERT_TRUE(result.IsDecoded()) << qv::Describe(result);
   EXPECT_TRUE(destination.GuardIntact()) << "written past the frame";
   ASSERT_EQ(reference.bgrBottomUp, destination.Frame());

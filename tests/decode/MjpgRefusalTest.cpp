@@ -17,8 +17,8 @@
 using mjpgtest::Bytes;
 using mjpgtest::EncodeOptions;
 using mjpgtest::GuardedBuffer;
-using qv::MjpgDecodeResult;
 using qv::MjpgDecoder;
+using qv::MjpgDecodeResult;
 using qv::MjpgRefusal;
 
 namespace {
@@ -152,8 +152,7 @@ const BadFrame kBadFrames[] = {
        return b;
      },
      MjpgRefusal::CorruptFrame, false},
-    {"NoQuantisationTables", [] { return mjpgtest::WithoutSegments(Plain(), 0xDB); }, MjpgRefusal::MissingTable,
-     false},
+    {"NoQuantisationTables", [] { return mjpgtest::WithoutSegments(Plain(), 0xDB); }, MjpgRefusal::MissingTable, false},
     {"Progressive",
      [] {
        EncodeOptions o;
@@ -219,15 +218,15 @@ TEST(TruncatedFrame, EveryCutIsRefusedWithTheDestinationUntouched) {
     qvtest::StderrCapture stderrText;
     size_t notRefused = 0, firstNotRefused = 0;
     for (size_t length = 1; length < whole->size(); ++length) {
-      const MjpgDecodeResult result = decoder.DecodeToBottomUpBgr(whole->data(), length, kWidth, kHeight,
-                                                                  destination.Data());
+      const MjpgDecodeResult result =
+          decoder.DecodeToBottomUpBgr(whole->data(), length, kWidth, kHeight, destination.Data());
       if (result != MjpgDecodeResult::Refused(MjpgRefusal::CorruptFrame) && notRefused++ == 0) firstNotRefused = length;
     }
     EXPECT_EQ("", stderrText.Stop());
     EXPECT_EQ(0u, notRefused) << "first at length " << firstNotRefused << " of " << whole->size();
     EXPECT_TRUE(destination.Untouched());
-    ASSERT_TRUE(decoder.DecodeToBottomUpBgr(whole->data(), whole->size(), kWidth, kHeight, destination.Data())
-                    .IsDecoded());
+    ASSERT_TRUE(
+        decoder.DecodeToBottomUpBgr(whole->data(), whole->size(), kWidth, kHeight, destination.Data()).IsDecoded());
   }
 }
 
@@ -315,9 +314,9 @@ TEST(RefusedArguments, NothingIsReadOrWritten) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     GuardedBuffer destination(kFrameBytes);
-    EXPECT_EQ(MjpgDecodeResult::Refused(c.refusal),
-              decoder.DecodeToBottomUpBgr(c.data, c.length, c.width, c.height,
-                                          c.destination ? destination.Data() : nullptr));
+    EXPECT_EQ(
+        MjpgDecodeResult::Refused(c.refusal),
+        decoder.DecodeToBottomUpBgr(c.data, c.length, c.width, c.height, c.destination ? destination.Data() : nullptr));
     EXPECT_TRUE(destination.Untouched());
   }
   EXPECT_EQ("", stderrText.Stop());

@@ -43,12 +43,24 @@ void EncoderFailed(j_common_ptr cinfo) {
 void SetSampling(jpeg_compress_struct* cinfo, Sampling sampling) {
   int h = 1, v = 1;
   switch (sampling) {
-    case Sampling::k444: break;
-    case Sampling::k422: h = 2; break;
-    case Sampling::k420: h = 2; v = 2; break;
-    case Sampling::k440: v = 2; break;
-    case Sampling::k411: h = 4; break;
-    case Sampling::kGray: jpeg_set_colorspace(cinfo, JCS_GRAYSCALE); return;
+    case Sampling::k444:
+      break;
+    case Sampling::k422:
+      h = 2;
+      break;
+    case Sampling::k420:
+      h = 2;
+      v = 2;
+      break;
+    case Sampling::k440:
+      v = 2;
+      break;
+    case Sampling::k411:
+      h = 4;
+      break;
+    case Sampling::kGray:
+      jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
+      return;
   }
   cinfo->comp_info[0].h_samp_factor = h;
   cinfo->comp_info[0].v_samp_factor = v;
@@ -108,12 +120,18 @@ void DecodeInto(const uint8_t* data, size_t length, size_t maxPixels, ReferenceD
 
 const char* SamplingName(Sampling s) {
   switch (s) {
-    case Sampling::k444: return "4:4:4";
-    case Sampling::k422: return "4:2:2";
-    case Sampling::k420: return "4:2:0";
-    case Sampling::k440: return "4:4:0";
-    case Sampling::k411: return "4:1:1";
-    case Sampling::kGray: return "grey";
+    case Sampling::k444:
+      return "4:4:4";
+    case Sampling::k422:
+      return "4:2:2";
+    case Sampling::k420:
+      return "4:2:0";
+    case Sampling::k440:
+      return "4:4:0";
+    case Sampling::k411:
+      return "4:1:1";
+    case Sampling::kGray:
+      return "grey";
   }
   return "?";
 }

@@ -29,7 +29,8 @@ struct Grabbed {
 
 std::optional<Grabbed> Grab(FrameStore& store) {
   std::optional<Grabbed> out;
-  store.ReadNewest([&](const uint8_t* frame, size_t bytes) { out = Grabbed{std::vector<uint8_t>(frame, frame + bytes)}; });
+  store.ReadNewest(
+      [&](const uint8_t* frame, size_t bytes) { out = Grabbed{std::vector<uint8_t>(frame, frame + bytes)}; });
   return out;
 }
 
@@ -83,22 +84,21 @@ TEST_P(FrameStoreSampleLength, AcceptsRefusesAndCountsAsConfigured) {
             grabbed->bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lengths, FrameStoreSampleLength,
-    testing::Values(LengthCase{"LeadingEmpty", Kind::Leading, 120, 0, false, false},
-                    LengthCase{"LeadingOneByte", Kind::Leading, 120, 1, false, false},
-                    LengthCase{"LeadingOneShort", Kind::Leading, 120, 119, false, false},
-                    LengthCase{"LeadingExact", Kind::Leading, 120, 120, true, false},
-                    LengthCase{"LeadingOneOver", Kind::Leading, 120, 121, true, false},
-                    LengthCase{"LeadingPageRounded", Kind::Leading, 120, 4096, true, false},
-                    LengthCase{"VariableEmpty", Kind::Variable, 100, 0, false, false},
-                    LengthCase{"VariableOneByte", Kind::Variable, 100, 1, true, false},
-                    LengthCase{"VariableMiddle", Kind::Variable, 100, 57, true, false},
-                    LengthCase{"VariableFull", Kind::Variable, 100, 100, true, false},
-                    LengthCase{"VariableOneOver", Kind::Variable, 100, 101, false, true},
-                    LengthCase{"VariableFarOver", Kind::Variable, 100, 4096, false, true},
-                    LengthCase{"VariableAbsurd", Kind::Variable, 100, kMax, false, true}),
-    [](const testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lengths, FrameStoreSampleLength,
+                         testing::Values(LengthCase{"LeadingEmpty", Kind::Leading, 120, 0, false, false},
+                                         LengthCase{"LeadingOneByte", Kind::Leading, 120, 1, false, false},
+                                         LengthCase{"LeadingOneShort", Kind::Leading, 120, 119, false, false},
+                                         LengthCase{"LeadingExact", Kind::Leading, 120, 120, true, false},
+                                         LengthCase{"LeadingOneOver", Kind::Leading, 120, 121, true, false},
+                                         LengthCase{"LeadingPageRounded", Kind::Leading, 120, 4096, true, false},
+                                         LengthCase{"VariableEmpty", Kind::Variable, 100, 0, false, false},
+                                         LengthCase{"VariableOneByte", Kind::Variable, 100, 1, true, false},
+                                         LengthCase{"VariableMiddle", Kind::Variable, 100, 57, true, false},
+                                         LengthCase{"VariableFull", Kind::Variable, 100, 100, true, false},
+                                         LengthCase{"VariableOneOver", Kind::Variable, 100, 101, false, true},
+                                         LengthCase{"VariableFarOver", Kind::Variable, 100, 4096, false, true},
+                                         LengthCase{"VariableAbsurd", Kind::Variable, 100, kMax, false, true}),
+                         [](const testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.name); });
 
 TEST(FrameStoreOversize, DropsAreCountedUntilTheNextConfiguration) {
   FrameStore store;

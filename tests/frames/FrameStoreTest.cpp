@@ -119,13 +119,12 @@ TEST_P(FrameStoreStream, EveryGrabIsWholeAndSequencesNeverGoBack) {
   EXPECT_EQ(frameBytes, grabbed.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, FrameStoreStream,
-    testing::Values(StreamCase{"Small", 24, 2, 24, false, 200000},
-                    StreamCase{"SmallPaddedRows", 30, 3, 32, true, 100000},
-                    StreamCase{"Vga", 640 * 3, 480, 640 * 3, false, 300},
-                    StreamCase{"OddWidthPaddedRows", 641 * 3, 480, 641 * 3 + 1, true, 150}),
-    [](const testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, FrameStoreStream,
+                         testing::Values(StreamCase{"Small", 24, 2, 24, false, 200000},
+                                         StreamCase{"SmallPaddedRows", 30, 3, 32, true, 100000},
+                                         StreamCase{"Vga", 640 * 3, 480, 640 * 3, false, 300},
+                                         StreamCase{"OddWidthPaddedRows", 641 * 3, 480, 641 * 3 + 1, true, 150}),
+                         [](const testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------
 // Clear racing publications.
@@ -166,9 +165,12 @@ TEST(FrameStoreClear, FramesFinishedBeforeAClearNeverReappear) {
     for (int k = 0; k < 64; ++k) {
       auto seq = Grab(store, grabbed);
       if (!seq) continue;
-      if (*seq == 0) ++torn;
-      else if (*seq <= doneBefore) ++stale;
-      else ++seenAfterClear;
+      if (*seq == 0)
+        ++torn;
+      else if (*seq <= doneBefore)
+        ++stale;
+      else
+        ++seenAfterClear;
       break;
     }
   }
@@ -328,10 +330,9 @@ TEST_P(FrameStoreWrongLength, IsNotRecordedAndTheEarlierFrameStays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, FrameStoreWrongLength,
-                         testing::Values(LengthCase{30, 4, 32, 0}, LengthCase{30, 4, 32, 1},
-                                         LengthCase{30, 4, 32, 119}, LengthCase{30, 4, 32, 121},
-                                         LengthCase{30, 4, 32, 127}, LengthCase{30, 4, 32, 129},
-                                         LengthCase{30, 4, 32, 240},
+                         testing::Values(LengthCase{30, 4, 32, 0}, LengthCase{30, 4, 32, 1}, LengthCase{30, 4, 32, 119},
+                                         LengthCase{30, 4, 32, 121}, LengthCase{30, 4, 32, 127},
+                                         LengthCase{30, 4, 32, 129}, LengthCase{30, 4, 32, 240},
                                          LengthCase{30, 4, 32, std::numeric_limits<size_t>::max()},
                                          // Rows already aligned: only the exact length.
                                          LengthCase{24, 2, 24, 47}, LengthCase{24, 2, 24, 49},
@@ -400,19 +401,16 @@ constexpr size_t kMax = std::numeric_limits<size_t>::max();
 
 INSTANTIATE_TEST_SUITE_P(
     Sizes, FrameStoreBadSize,
-    testing::Values(SizeCase{"ZeroRowBytes", 0, 4, 0}, SizeCase{"ZeroRows", 4, 0, 4},
-                    SizeCase{"PaddingShorterThanRow", 30, 4, 28},
-                    // What a negative int becomes as a size.
-                    SizeCase{"NegativeRows", 12, static_cast<size_t>(-480), 12},
-                    SizeCase{"NegativeRowBytes", static_cast<size_t>(-1920), 480, static_cast<size_t>(-1920)},
-                    SizeCase{"FourGiBExactly", 0x10000, 0x10000, 0x10000},
-                    SizeCase{"PaddedPast32Bits", 0xFFFF, 0x10000, 0x10000},
-                    // Products that a 32-bit size_t would wrap to 0 and to 2.
-                    SizeCase{"TwoRowsOf2GiB", 0x80000000u, 2, 0x80000000u},
-                    SizeCase{"ThreeByteRowsPast32Bits", 3, 0x55555556u, 3},
-                    SizeCase{"PaddingPushesPast32Bits", 0xFFFFFFFFu / 4, 4, 0xFFFFFFFFu / 4 + 1},
-                    SizeCase{"ProductWraps64Bits", kMax / 2 + 1, 2, kMax / 2 + 1},
-                    SizeCase{"HugeRows", 2, kMax, 2}),
+    testing::Values(
+        SizeCase{"ZeroRowBytes", 0, 4, 0}, SizeCase{"ZeroRows", 4, 0, 4}, SizeCase{"PaddingShorterThanRow", 30, 4, 28},
+        // What a negative int becomes as a size.
+        SizeCase{"NegativeRows", 12, static_cast<size_t>(-480), 12},
+        SizeCase{"NegativeRowBytes", static_cast<size_t>(-1920), 480, static_cast<size_t>(-1920)},
+        SizeCase{"FourGiBExactly", 0x10000, 0x10000, 0x10000}, SizeCase{"PaddedPast32Bits", 0xFFFF, 0x10000, 0x10000},
+        // Products that a 32-bit size_t would wrap to 0 and to 2.
+        SizeCase{"TwoRowsOf2GiB", 0x80000000u, 2, 0x80000000u}, SizeCase{"ThreeByteRowsPast32Bits", 3, 0x55555556u, 3},
+        SizeCase{"PaddingPushesPast32Bits", 0xFFFFFFFFu / 4, 4, 0xFFFFFFFFu / 4 + 1},
+        SizeCase{"ProductWraps64Bits", kMax / 2 + 1, 2, kMax / 2 + 1}, SizeCase{"HugeRows", 2, kMax, 2}),
     [](const testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

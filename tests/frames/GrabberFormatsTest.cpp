@@ -248,8 +248,14 @@ const BadMjpg kBadMjpg[] = {
        b[at + 1] = 0xD9;
        return b;
      }},
-    {"narrower frame", [] { return EncodeFrame(MjpgCase{"", Sampling::k422, true, kW - 16, kH}, 5); }},
-    {"taller frame", [] { return EncodeFrame(MjpgCase{"", Sampling::k422, true, kW, kH + 8}, 5); }},
+    {"narrower frame",
+     [] {
+       return EncodeFrame(MjpgCase{"", Sampling::k422, true, kW - 16, kH}, 5);
+     }},
+    {"taller frame",
+     [] {
+       return EncodeFrame(MjpgCase{"", Sampling::k422, true, kW, kH + 8}, 5);
+     }},
     {"one byte", [] { return Bytes{0xFF}; }},
     {"noise", [] { return Noise(3000, 8); }},
     {"noise after a start marker",

@@ -117,9 +117,9 @@ HandMadeTiff MakeTiff(TiffLayout layout, const std::vector<TiffDirectory>& direc
 
 TiffDirectory RgbPage(uint32_t width, uint32_t height, const Bytes& rows, std::vector<TiffEntry> extra) {
   TiffDirectory page;
-  page.entries = {{256, kTiffLong, {width}},       {257, kTiffLong, {height}},     {258, kTiffShort, {8, 8, 8}},
-                  {259, kTiffShort, {1}},          {262, kTiffShort, {2}},         {277, kTiffShort, {3}},
-                  {278, kTiffLong, {height}},      {284, kTiffShort, {1}}};
+  page.entries = {{256, kTiffLong, {width}},  {257, kTiffLong, {height}}, {258, kTiffShort, {8, 8, 8}},
+                  {259, kTiffShort, {1}},     {262, kTiffShort, {2}},     {277, kTiffShort, {3}},
+                  {278, kTiffLong, {height}}, {284, kTiffShort, {1}}};
   page.entries.insert(page.entries.end(), extra.begin(), extra.end());
   page.strip = rows;
   return page;

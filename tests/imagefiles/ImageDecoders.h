@@ -42,8 +42,8 @@ bool ReadTiffPage(const std::string& path, uint32_t index, TiffPage* page);
 struct ParsedBmp {
   bool ok = false;  // "BM" and at least the 54 header bytes
   uint16_t type = 0, planes = 0, bitCount = 0;
-  uint32_t fileSize = 0, reserved = 0, offBits = 0, infoSize = 0, compression = 0, sizeImage = 0,
-           xPelsPerMeter = 0, yPelsPerMeter = 0, clrUsed = 0, clrImportant = 0;
+  uint32_t fileSize = 0, reserved = 0, offBits = 0, infoSize = 0, compression = 0, sizeImage = 0, xPelsPerMeter = 0,
+           yPelsPerMeter = 0, clrUsed = 0, clrImportant = 0;
   int32_t width = 0, height = 0;
   std::vector<Bytes> rows;  // the pixel bytes of each stored row (fill bytes left out), stored order
   size_t bytes = 0;         // the whole file's size

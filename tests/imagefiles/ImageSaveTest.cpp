@@ -121,8 +121,8 @@ TEST_P(BmpLayout, HeadersAndRowsAsReadersExpect) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, BmpLayout,
                          ::testing::Values(BmpCase{640, 480, 921654}, BmpCase{5, 2, 86}, BmpCase{1, 1, 58},
-                                           BmpCase{3, 3, 54 + 3 * 12}, BmpCase{2, 5, 54 + 5 * 8},
-                                           BmpCase{0, 3, 54}, BmpCase{4, 0, 54},
+                                           BmpCase{3, 3, 54 + 3 * 12}, BmpCase{2, 5, 54 + 5 * 8}, BmpCase{0, 3, 54},
+                                           BmpCase{4, 0, 54},
                                            // No rows: only the header, whatever the width's stride.
                                            BmpCase{1431655765, 0, 54}, BmpCase{2147483647, 0, 54}));
 
@@ -184,31 +184,32 @@ TEST_P(RefusedSaves, WriteNothingAndShowNothing) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, RefusedSaves,
-    ::testing::Values(RefusedCase{"BmpNullFrame", 2, true, 4, 4, false},
-                      RefusedCase{"BmpNegativeWidth", 2, false, -4, 4, false},
-                      RefusedCase{"BmpNegativeHeight", 2, false, 4, -4, false},
-                      RefusedCase{"BmpBeyond32Bits", 2, false, 70000, 70000, false},
-                      RefusedCase{"BmpMissingFolder", 2, false, 4, 4, true},
-                      // A row of 2^32 - 1 bytes: its padded stride is 2^32, 0 in 32 bits.
-                      RefusedCase{"BmpPaddedRowOf4GiB", 2, false, 1431655765, 1, false},
-                      RefusedCase{"BmpFileOver4GiB", 2, false, 477218587, 3, false},
-                      RefusedCase{"BmpBytesWrapIn32Bits", 2, false, 65536, 65537, false},
-                      RefusedCase{"RawBytesWrapIn32Bits", 4, false, 65536, 65537, false},
-                      RefusedCase{"RawNullFrame", 4, true, 4, 4, false},
-                      RefusedCase{"RawBothNegative", 4, false, -2, -3, false},
-                      RefusedCase{"RawBeyond32Bits", 4, false, 70000, 70000, false},
-                      RefusedCase{"RawMissingFolder", 4, false, 4, 4, true},
-                      RefusedCase{"TiffNullFrame", 8, true, 4, 4, false},
-                      RefusedCase{"TiffNegativeHeight", 8, false, 4, -4, false},
-                      RefusedCase{"TiffBeyond32Bits", 8, false, 40000, 40000, false},
-                      RefusedCase{"TiffZeroWidth", 8, false, 0, 4, false},
-                      RefusedCase{"TiffBytesWrapIn32Bits", 8, false, 65536, 65537, false},
-                      // Rows the 32-bit TIFF library can't size (past 2^31 - 1 bytes).
-                      RefusedCase{"TiffRowOf4GiB", 8, false, 1431655765, 1, false},
-                      RefusedCase{"TiffRowPast2GiB", 8, false, 715827883, 1, false}),
-    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Inputs, RefusedSaves,
+                         ::testing::Values(RefusedCase{"BmpNullFrame", 2, true, 4, 4, false},
+                                           RefusedCase{"BmpNegativeWidth", 2, false, -4, 4, false},
+                                           RefusedCase{"BmpNegativeHeight", 2, false, 4, -4, false},
+                                           RefusedCase{"BmpBeyond32Bits", 2, false, 70000, 70000, false},
+                                           RefusedCase{"BmpMissingFolder", 2, false, 4, 4, true},
+                                           // A row of 2^32 - 1 bytes: its padded stride is 2^32, 0 in 32 bits.
+                                           RefusedCase{"BmpPaddedRowOf4GiB", 2, false, 1431655765, 1, false},
+                                           RefusedCase{"BmpFileOver4GiB", 2, false, 477218587, 3, false},
+                                           RefusedCase{"BmpBytesWrapIn32Bits", 2, false, 65536, 65537, false},
+                                           RefusedCase{"RawBytesWrapIn32Bits", 4, false, 65536, 65537, false},
+                                           RefusedCase{"RawNullFrame", 4, true, 4, 4, false},
+                                           RefusedCase{"RawBothNegative", 4, false, -2, -3, false},
+                                           RefusedCase{"RawBeyond32Bits", 4, false, 70000, 70000, false},
+                                           RefusedCase{"RawMissingFolder", 4, false, 4, 4, true},
+                                           RefusedCase{"TiffNullFrame", 8, true, 4, 4, false},
+                                           RefusedCase{"TiffNegativeHeight", 8, false, 4, -4, false},
+                                           RefusedCase{"TiffBeyond32Bits", 8, false, 40000, 40000, false},
+                                           RefusedCase{"TiffZeroWidth", 8, false, 0, 4, false},
+                                           RefusedCase{"TiffBytesWrapIn32Bits", 8, false, 65536, 65537, false},
+                                           // Rows the 32-bit TIFF library can't size (past 2^31 - 1 bytes).
+                                           RefusedCase{"TiffRowOf4GiB", 8, false, 1431655765, 1, false},
+                                           RefusedCase{"TiffRowPast2GiB", 8, false, 715827883, 1, false}),
+                         [](const ::testing::TestParamInfo<RefusedCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(BmpRawResults, ZeroWhenNothingWritten) {
   imgtest::TempDir dir;

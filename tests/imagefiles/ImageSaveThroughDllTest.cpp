@@ -30,8 +30,7 @@ TEST_P(DllSave, EveryTypeGivesAFileItsDecoderReads) {
   Bytes frame = imgtest::GradientFrame(w, h);
   const Bytes original = frame;
 
-  const std::string jpg = dir.Path("f.jpg"), bmp = dir.Path("f.bmp"), raw = dir.Path("f.raw"),
-                    tif = dir.Path("f.tif");
+  const std::string jpg = dir.Path("f.jpg"), bmp = dir.Path("f.bmp"), raw = dir.Path("f.raw"), tif = dir.Path("f.tif");
   EXPECT_EQ(1, DSCameraImageSave(frame.data(), QVDX_FILE_JPEG, w, h, jpg.c_str()));
   EXPECT_EQ(1, DSCameraImageSave(frame.data(), QVDX_FILE_BMP, w, h, bmp.c_str()));
   EXPECT_EQ(1, DSCameraImageSave(frame.data(), QVDX_FILE_RAW, w, h, raw.c_str()));

@@ -31,9 +31,8 @@ unsigned long ProcessId() {
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path dir = fs::temp_directory_path() /
-                 ("qv_img_" + std::to_string(ProcessId()) + "_" + std::to_string(stamp) + "_" +
-                  std::to_string(counter++));
+  fs::path dir = fs::temp_directory_path() / ("qv_img_" + std::to_string(ProcessId()) + "_" + std::to_string(stamp) +
+                                              "_" + std::to_string(counter++));
   fs::create_directories(dir);
   m_dir = dir.string();
 }

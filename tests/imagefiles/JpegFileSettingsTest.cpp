@@ -34,7 +34,8 @@ const unsigned kChrominance[64] = {17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 6
 std::vector<unsigned> ScaledTable(const unsigned (&basic)[64], int quality) {
   const long percent = quality < 50 ? 5000 / quality : 200 - 2 * quality;
   std::vector<unsigned> table(64);
-  for (int i = 0; i < 64; ++i) table[i] = static_cast<unsigned>(std::clamp((static_cast<long>(basic[i]) * percent + 50) / 100, 1L, 255L));
+  for (int i = 0; i < 64; ++i)
+    table[i] = static_cast<unsigned>(std::clamp((static_cast<long>(basic[i]) * percent + 50) / 100, 1L, 255L));
   return table;
 }
 
@@ -54,9 +55,9 @@ std::vector<int> ZigzagOrder() {
 
 // The standard Huffman tables' code counts per length (Annex K.3), by class and id.
 const std::map<int, std::vector<int>> kHuffmanCounts = {
-    {0x00, {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}},       // DC luminance
-    {0x01, {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}},       // DC chrominance
-    {0x10, {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d}},    // AC luminance
+    {0x00, {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}},      // DC luminance
+    {0x01, {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0}},      // DC chrominance
+    {0x10, {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d}},   // AC luminance
     {0x11, {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}}};  // AC chrominance
 
 unsigned Be16(const Bytes& b, size_t at) { return (b.at(at) << 8) | b.at(at + 1); }
@@ -165,16 +166,17 @@ TEST_P(JpegFileSettings, BaselineStandardTablesScaledForQualityJfif) {
   EXPECT_EQ(scan, scans[0]->body) << "components with their tables, then the whole spectrum at once";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Routes, JpegFileSettings,
-    ::testing::Values(SettingsCase{"ImageSaveType1", Route::SaveImageFile, 75},
-                      SettingsCase{"SaveJpegImage", Route::SaveJpegImage, 75},
-                      SettingsCase{"SaveJpegImageByCopy", Route::SaveJpegImageByCopy, 75},
-                      SettingsCase{"Quality5ClampedTo255", Route::WriteColour, 5},
-                      SettingsCase{"Quality25", Route::WriteColour, 25},
-                      SettingsCase{"Quality50TablesAsGiven", Route::WriteColour, 50},
-                      SettingsCase{"Quality100AllOnes", Route::WriteColour, 100},
-                      SettingsCase{"Gray75", Route::WriteGray, 75}),
-    [](const ::testing::TestParamInfo<SettingsCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Routes, JpegFileSettings,
+                         ::testing::Values(SettingsCase{"ImageSaveType1", Route::SaveImageFile, 75},
+                                           SettingsCase{"SaveJpegImage", Route::SaveJpegImage, 75},
+                                           SettingsCase{"SaveJpegImageByCopy", Route::SaveJpegImageByCopy, 75},
+                                           SettingsCase{"Quality5ClampedTo255", Route::WriteColour, 5},
+                                           SettingsCase{"Quality25", Route::WriteColour, 25},
+                                           SettingsCase{"Quality50TablesAsGiven", Route::WriteColour, 50},
+                                           SettingsCase{"Quality100AllOnes", Route::WriteColour, 100},
+                                           SettingsCase{"Gray75", Route::WriteGray, 75}),
+                         [](const ::testing::TestParamInfo<SettingsCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace

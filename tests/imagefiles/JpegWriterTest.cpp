@@ -97,7 +97,7 @@ struct FailureCase {
   bool nullFrame;
   int width;
   int height;
-  int pathKind;  // 0 a writable path, 1 in a missing folder, 2 a long path in a missing folder
+  int pathKind;                    // 0 a writable path, 1 in a missing folder, 2 a long path in a missing folder
   std::vector<const char*> texts;  // "@" stands for the Can't-open text of the path
 };
 

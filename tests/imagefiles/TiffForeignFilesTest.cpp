@@ -75,9 +75,8 @@ std::vector<TiffDirectory> MakePages(Pages pages) {
     case Pages::ZeroStrips: {
       // ImageLength 0: the reader finds no strips ("Cannot handle zero number of strips").
       TiffDirectory empty;
-      empty.entries = {{256, imgtest::kTiffLong, {4}},  {257, imgtest::kTiffLong, {0}},
-                       {258, imgtest::kTiffShort, {8}}, {262, imgtest::kTiffShort, {1}},
-                       {273, imgtest::kTiffLong, {}},   {278, imgtest::kTiffLong, {1}},
+      empty.entries = {{256, imgtest::kTiffLong, {4}},  {257, imgtest::kTiffLong, {0}}, {258, imgtest::kTiffShort, {8}},
+                       {262, imgtest::kTiffShort, {1}}, {273, imgtest::kTiffLong, {}},  {278, imgtest::kTiffLong, {1}},
                        {279, imgtest::kTiffLong, {}}};
       return {empty};
     }
@@ -404,21 +403,21 @@ TEST_P(TiffCorpusFiles, AppendedKeepingAllButOneLinkOrRefusedUntouched) {
   EXPECT_EQ(imgtest::PictureRow(frame, 5, 3, 0), added.rows[0]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Seeds, TiffCorpusFiles,
-    ::testing::Values(CorpusCase{"empty", 0}, CorpusCase{"one-page.tif", 0}, CorpusCase{"two-pages.tif", 0},
-                      CorpusCase{"truncated.tif", 2}, CorpusCase{"picture.bmp", 2},
-                      CorpusCase{"private-tags.tif", 0}, CorpusCase{"private-tags-big-endian.tif", 0},
-                      CorpusCase{"bigtiff.tif", 0}, CorpusCase{"zero-strips.tif", 0},
-                      CorpusCase{"pages-added-at-front.tif", 0}, CorpusCase{"directory-inside-directory.tif", 2},
-                      CorpusCase{"directory-inside-header.tif", 2},
-                      CorpusCase{"second-links-back-to-first.tif", 2}),
-    [](const ::testing::TestParamInfo<CorpusCase>& info) {
-      std::string name;
-      for (const char* p = info.param.file; *p != 0 && *p != '.'; ++p) {
-        if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-      }
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Seeds, TiffCorpusFiles,
+                         ::testing::Values(CorpusCase{"empty", 0}, CorpusCase{"one-page.tif", 0},
+                                           CorpusCase{"two-pages.tif", 0}, CorpusCase{"truncated.tif", 2},
+                                           CorpusCase{"picture.bmp", 2}, CorpusCase{"private-tags.tif", 0},
+                                           CorpusCase{"private-tags-big-endian.tif", 0}, CorpusCase{"bigtiff.tif", 0},
+                                           CorpusCase{"zero-strips.tif", 0}, CorpusCase{"pages-added-at-front.tif", 0},
+                                           CorpusCase{"directory-inside-directory.tif", 2},
+                                           CorpusCase{"directory-inside-header.tif", 2},
+                                           CorpusCase{"second-links-back-to-first.tif", 2}),
+                         [](const ::testing::TestParamInfo<CorpusCase>& info) {
+                           std::string name;
+                           for (const char* p = info.param.file; *p != 0 && *p != '.'; ++p) {
+                             if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+                           }
+                           return name;
+                         });
 
 }  // namespace

@@ -81,8 +81,7 @@ TEST_P(TiffFramePage, EveryTagAndPixelAsSpecifiedTopRowFirstRgb) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, TiffFramePage,
                          ::testing::Values(FrameCase{640, 480, 4, 120}, FrameCase{4000, 3, 1, 3},
-                                           FrameCase{1, 1, 2730, 1}, FrameCase{5, 3, 546, 1},
-                                           FrameCase{7, 2, 390, 1}));
+                                           FrameCase{1, 1, 2730, 1}, FrameCase{5, 3, 546, 1}, FrameCase{7, 2, 390, 1}));
 
 class TiffRoutes : public ::testing::TestWithParam<FrameCase> {};
 
@@ -222,14 +221,12 @@ TEST_P(TiffRefusesOtherFiles, LibraryBoxStderrAndFileUnchanged) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, TiffRefusesOtherFiles,
-                         ::testing::Values(NotTiffCase{"Bmp", Junk::Bmp}, NotTiffCase{"Jpeg", Junk::Jpeg},
-                                           NotTiffCase{"Text", Junk::Text},
-                                           NotTiffCase{"ShortTiff", Junk::ShortTiff},
-                                           NotTiffCase{"BadVersion", Junk::BadVersion},
-                                           NotTiffCase{"LinkBeyondEnd", Junk::LinkBeyondEnd},
-                                           NotTiffCase{"LinkLoop", Junk::LinkLoop}),
-                         [](const ::testing::TestParamInfo<NotTiffCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Files, TiffRefusesOtherFiles,
+    ::testing::Values(NotTiffCase{"Bmp", Junk::Bmp}, NotTiffCase{"Jpeg", Junk::Jpeg}, NotTiffCase{"Text", Junk::Text},
+                      NotTiffCase{"ShortTiff", Junk::ShortTiff}, NotTiffCase{"BadVersion", Junk::BadVersion},
+                      NotTiffCase{"LinkBeyondEnd", Junk::LinkBeyondEnd}, NotTiffCase{"LinkLoop", Junk::LinkLoop}),
+    [](const ::testing::TestParamInfo<NotTiffCase>& info) { return std::string(info.param.name); });
 
 TEST(TiffRefuses, PathThatCannotBeCreated) {
   imgtest::TempDir dir;
@@ -352,14 +349,13 @@ TEST_P(TiffKinds, FieldsAndRowOrder) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, TiffKinds,
-    ::testing::Values(KindCase{"Gray8", 1, 8, 0, 1, 8, PHOTOMETRIC_MINISBLACK, true},
-                      KindCase{"Gray16", 1, 16, 0, 1, 16, PHOTOMETRIC_MINISBLACK, true},
-                      KindCase{"Gray32NotFlipped", 1, 32, 0, 1, 32, PHOTOMETRIC_MINISBLACK, false},
-                      KindCase{"Palette8", 3, 8, 256, 1, 8, PHOTOMETRIC_PALETTE, true},
-                      KindCase{"Palette4ShortPalette", 3, 4, 10, 1, 4, PHOTOMETRIC_PALETTE, true}),
-    [](const ::testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, TiffKinds,
+                         ::testing::Values(KindCase{"Gray8", 1, 8, 0, 1, 8, PHOTOMETRIC_MINISBLACK, true},
+                                           KindCase{"Gray16", 1, 16, 0, 1, 16, PHOTOMETRIC_MINISBLACK, true},
+                                           KindCase{"Gray32NotFlipped", 1, 32, 0, 1, 32, PHOTOMETRIC_MINISBLACK, false},
+                                           KindCase{"Palette8", 3, 8, 256, 1, 8, PHOTOMETRIC_PALETTE, true},
+                                           KindCase{"Palette4ShortPalette", 3, 4, 10, 1, 4, PHOTOMETRIC_PALETTE, true}),
+                         [](const ::testing::TestParamInfo<KindCase>& info) { return std::string(info.param.name); });
 
 TEST(TiffKinds, UnknownPhotometricKindWritesNothing) {
   imgtest::TempDir dir;
@@ -410,15 +406,12 @@ TEST_P(SwapWords, RearrangesEachWordLeavingTheOddByte) {
   EXPECT_EQ(c.after, row) << "mode " << c.mode;
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, SwapWords,
-                         ::testing::Values(SwapCase{2, {0xAB, 0xCD, 0xAB, 0xCD, 0x12}},
-                                           SwapCase{3, {0xDC, 0xAB, 0xDC, 0xAB, 0x12}},
-                                           SwapCase{4, {0xAB, 0xDC, 0xAB, 0xDC, 0x12}},
-                                           SwapCase{5, {0xDA, 0xBC, 0xDA, 0xBC, 0x12}},
-                                           SwapCase{0, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}},
-                                           SwapCase{1, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}},
-                                           SwapCase{6, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}},
-                                           SwapCase{-1, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}}));
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SwapWords,
+    ::testing::Values(SwapCase{2, {0xAB, 0xCD, 0xAB, 0xCD, 0x12}}, SwapCase{3, {0xDC, 0xAB, 0xDC, 0xAB, 0x12}},
+                      SwapCase{4, {0xAB, 0xDC, 0xAB, 0xDC, 0x12}}, SwapCase{5, {0xDA, 0xBC, 0xDA, 0xBC, 0x12}},
+                      SwapCase{0, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}}, SwapCase{1, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}},
+                      SwapCase{6, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}}, SwapCase{-1, {0xCD, 0xAB, 0xCD, 0xAB, 0x12}}));
 
 TEST(SwapWords, ModeReachesTheFileRows) {
   imgtest::TempDir dir;

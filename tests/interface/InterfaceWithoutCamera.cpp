@@ -15,8 +15,7 @@
 
 namespace {
 
-const char kNoPreviewGraph[] =
-    "Can't build the preview-graph! Maybe another application is using the capture device.";
+const char kNoPreviewGraph[] = "Can't build the preview-graph! Maybe another application is using the capture device.";
 
 HWND MakeHostWindow() {
   return CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 320, 240, nullptr, nullptr, nullptr, nullptr);

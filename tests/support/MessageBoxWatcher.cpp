@@ -40,8 +40,7 @@ void MessageBoxWatcher::Run() {
   while (!m_stop) {
     for (HWND box : TopLevelWindowsOfThisProcess()) {
       if (!IsMessageBox(box) || pressed.count(box)) continue;
-      SeenBox seen{WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)),
-                   GetWindow(box, GW_OWNER) != nullptr};
+      SeenBox seen{WindowText(box), WindowText(GetDlgItem(box, kMessageTextId)), GetWindow(box, GW_OWNER) != nullptr};
       {
         std::lock_guard<std::mutex> hold(m_lock);
         m_seen.push_back(seen);

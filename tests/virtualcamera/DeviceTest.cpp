@@ -16,7 +16,8 @@ std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end(
 
 std::string Describe(const std::vector<ListedDevice>& list) {
   std::string text;
-  for (const ListedDevice& d : list) text += (d.readable ? "\"" + Narrow(d.name) + "\"" : std::string("<unreadable>")) + " ";
+  for (const ListedDevice& d : list)
+    text += (d.readable ? "\"" + Narrow(d.name) + "\"" : std::string("<unreadable>")) + " ";
   return text;
 }
 
@@ -46,14 +47,16 @@ TEST_P(VcamDeviceListTest, EnumeratorListsTheSetInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sets, VcamDeviceListTest,
-    ::testing::Values(
-        ListCase{"None", {}},
-        ListCase{"One", {VirtualDevice::Named(L"QV Virtual Camera")}},
-        // Order given, not alphabetical order of the names.
-        ListCase{"Several", {VirtualDevice::Named(L"Zeta Cam"), VirtualDevice::Named(L"Alpha Cam"), VirtualDevice::Named(L"Mid Cam")}},
-        ListCase{"SameName", {VirtualDevice::Named(L"Twin"), VirtualDevice::Named(L"Twin")}},
-        ListCase{"Unreadable", {VirtualDevice::Named(L"First"), VirtualDevice::Unreadable(), VirtualDevice::Named(L"Last")}},
-        ListCase{"NonAscii", {VirtualDevice::Named(L"\x6444\x50cf\x5934 USB")}}),
+    ::testing::Values(ListCase{"None", {}}, ListCase{"One", {VirtualDevice::Named(L"QV Virtual Camera")}},
+                      // Order given, not alphabetical order of the names.
+                      ListCase{"Several",
+                               {VirtualDevice::Named(L"Zeta Cam"), VirtualDevice::Named(L"Alpha Cam"),
+                                VirtualDevice::Named(L"Mid Cam")}},
+                      ListCase{"SameName", {VirtualDevice::Named(L"Twin"), VirtualDevice::Named(L"Twin")}},
+                      ListCase{
+                          "Unreadable",
+                          {VirtualDevice::Named(L"First"), VirtualDevice::Unreadable(), VirtualDevice::Named(L"Last")}},
+                      ListCase{"NonAscii", {VirtualDevice::Named(L"\x6444\x50cf\x5934 USB")}}),
     [](const ::testing::TestParamInfo<ListCase>& info) { return std::string(info.param.label); });
 
 TEST(VcamDeviceRegistry, HelperRemovesItsDevicesAgain) {
@@ -120,7 +123,8 @@ class VcamVariantTest : public ::testing::Test {
   }
 
   ComApartment m_com;
-  VirtualCameraDevices m_devices{{VirtualDevice::Named(L"Normal"), [] {
+  VirtualCameraDevices m_devices{{VirtualDevice::Named(L"Normal"),
+                                  [] {
                                     VirtualDevice d = VirtualDevice::Named(L"Unplugged");
                                     d.stopAfterFrames = 10;
                                     return d;

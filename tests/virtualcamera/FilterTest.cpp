@@ -41,7 +41,8 @@ TEST_F(VcamFilterTest, PinIsAnOutputInTheCaptureCategory) {
   ASSERT_EQ(m_pin->QueryInterface(IID_IKsPropertySet, props.OutVoid()), S_OK);
   GUID category{};
   DWORD returned = 0;
-  ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned), S_OK);
+  ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
+            S_OK);
   EXPECT_TRUE(IsEqualGUID(category, PIN_CATEGORY_CAPTURE));
   EXPECT_EQ(returned, sizeof(GUID));
   EXPECT_LT(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 8, &returned), 0);
@@ -124,7 +125,8 @@ TEST_F(VcamFilterTest, OffersEveryFormatWithRgb24First) {
   std::vector<std::string> expected = {"RGB24 640x480", "RGB24 320x240", "RGB24 1280x720", "RGB24 1920x1080"};
   for (const OfferedFormat& f : kOfferedFormats) {
     if (std::string(f.name) == "RGB24") continue;
-    for (const char* size : {"320x240", "640x480", "1280x720", "1920x1080"}) expected.push_back(std::string(f.name) + " " + size);
+    for (const char* size : {"320x240", "640x480", "1280x720", "1920x1080"})
+      expected.push_back(std::string(f.name) + " " + size);
   }
   EXPECT_EQ(offered, expected);
 }
@@ -254,7 +256,8 @@ TEST_F(VcamFilterTest, FilterStatesAndIdentity) {
   CoTaskMemFree(vendor);
 
   ComHolder<IReferenceClock> clock, got;
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock, clock.OutVoid()), S_OK);
+  ASSERT_EQ(CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock, clock.OutVoid()),
+            S_OK);
   EXPECT_EQ(m_filter->SetSyncSource(clock.Get()), S_OK);
   EXPECT_EQ(m_filter->GetSyncSource(got.Out()), S_OK);
   EXPECT_EQ(got.Get(), clock.Get());

@@ -32,10 +32,14 @@ std::vector<uint8_t> Frame(TestPicture& picture, uint32_t sequence) {
 
 int (*LibraryConversion(PixelFormat p))(const unsigned char*, unsigned char*, int, int) {
   switch (p) {
-    case PixelFormat::Nv12: return NV12ToRGB24;
-    case PixelFormat::I420: return I420ToRGB24;
-    case PixelFormat::Yv12: return YV12ToRGB24;
-    default: return RGB32ToRGB24;
+    case PixelFormat::Nv12:
+      return NV12ToRGB24;
+    case PixelFormat::I420:
+      return I420ToRGB24;
+    case PixelFormat::Yv12:
+      return YV12ToRGB24;
+    default:
+      return RGB32ToRGB24;
   }
 }
 
@@ -110,7 +114,8 @@ JpegLayout ReadLayout(const std::vector<uint8_t>& jpeg) {
     layout.height = static_cast<int>(cinfo.image_height);
     layout.components = cinfo.num_components;
     for (int c = 0; c < cinfo.num_components && c < 3; ++c)
-      layout.sampling[c][0] = cinfo.comp_info[c].h_samp_factor, layout.sampling[c][1] = cinfo.comp_info[c].v_samp_factor;
+      layout.sampling[c][0] = cinfo.comp_info[c].h_samp_factor,
+      layout.sampling[c][1] = cinfo.comp_info[c].v_samp_factor;
   }
   jpeg_destroy_decompress(&cinfo);
   for (size_t at = 2; at + 4 <= jpeg.size() && jpeg[at] == 0xFF && jpeg[at + 1] != 0xDA;
@@ -144,7 +149,8 @@ TEST(VcamFormatFrames, MjpgFramesAreJpegsOfThePictureWithAReadableStamp) {
       EXPECT_TRUE(layout.huffmanTables);
 
       std::vector<uint8_t> rgb(static_cast<size_t>(f.width) * f.height * 3);
-      const qv::MjpgDecodeResult result = decoder.DecodeToBottomUpBgr(jpeg.data(), jpeg.size(), f.width, f.height, rgb.data());
+      const qv::MjpgDecodeResult result =
+          decoder.DecodeToBottomUpBgr(jpeg.data(), jpeg.size(), f.width, f.height, rgb.data());
       ASSERT_TRUE(result.IsDecoded()) << Name(f) << ": " << qv::Describe(result);
       const std::vector<uint8_t> source = ExpectedRgb24({PixelFormat::Rgb24, f.width, f.height}, sequence);
       EXPECT_LT(MeanAbsoluteError(rgb, source), 2.0) << Name(f) << " frame " << sequence;
@@ -185,7 +191,8 @@ TEST(VcamFormatFrames, DamagedMjpgFramesAreRefusedAndTheOthersDecode) {
       jpeg.resize(ApplyMjpgDamage(c.damage, sequence, jpeg.data(), jpeg.size()));
       const bool bad = IsSpoiledFrame(c.damage, sequence);
       std::fill(rgb.begin(), rgb.end(), 0xA5);
-      const qv::MjpgDecodeResult result = decoder.DecodeToBottomUpBgr(jpeg.data(), jpeg.size(), f.width, f.height, rgb.data());
+      const qv::MjpgDecodeResult result =
+          decoder.DecodeToBottomUpBgr(jpeg.data(), jpeg.size(), f.width, f.height, rgb.data());
       const FrameCheck whole = CheckFrame(f, jpeg.data(), jpeg.size());
       if (bad) {
         ++spoiled;

@@ -45,7 +45,8 @@ class VcamGraphTest : public ::testing::Test {
       printf("%s: %zu frames, first %.1f ms after Run, first seq %u\n", what, records.size(),
              (records[0].arrival - runAt.QuadPart) * 1000.0 / frequency.QuadPart, records[0].sequence);
     // The rate itself is checked below; the count allows the graph up to 200 ms to start.
-    ASSERT_GE(records.size(), static_cast<size_t>((runMs - 200) * 27 / 1000)) << what << ": far fewer frames than 30 fps";
+    ASSERT_GE(records.size(), static_cast<size_t>((runMs - 200) * 27 / 1000))
+        << what << ": far fewer frames than 30 fps";
     const double rate = MeasuredRate(records);
     EXPECT_NEAR(rate, 30.0, 3.0) << what;
     size_t broken = 0, outOfOrder = 0;
@@ -53,8 +54,7 @@ class VcamGraphTest : public ::testing::Test {
       if (records[i].status != FrameStatus::Ok) ++broken;
       if (records[i].sequence != records[0].sequence + i) ++outOfOrder;
     }
-    EXPECT_EQ(broken, 0u) << what << ": first bad frame status "
-                          << qvvcam::FrameStatusName(records[0].status);
+    EXPECT_EQ(broken, 0u) << what << ": first bad frame status " << qvvcam::FrameStatusName(records[0].status);
     EXPECT_EQ(outOfOrder, 0u) << what << ": frames missing or out of sequence";
     if (!timed) return;
     for (size_t i = 1; i < records.size(); ++i) {
@@ -105,7 +105,8 @@ TEST_P(VcamGraphSizeTest, Rgb24ThroughDefaultRendererAtThirtyFps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, VcamGraphSizeTest,
-                         ::testing::Values(SizeCase{320, 240}, SizeCase{640, 480}, SizeCase{1280, 720}, SizeCase{1920, 1080}),
+                         ::testing::Values(SizeCase{320, 240}, SizeCase{640, 480}, SizeCase{1280, 720},
+                                           SizeCase{1920, 1080}),
                          [](const ::testing::TestParamInfo<SizeCase>& info) {
                            return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
                          });
@@ -151,20 +152,22 @@ TEST_P(VcamFormatTest, DeliversTheDocumentedPictureThroughNullRenderer) {
   if (format.pixel == PixelFormat::Yuy2 || format.pixel == PixelFormat::Uyvy) {
     // What a correct grab must turn the delivered frame into.
     std::vector<uint8_t> rgb(static_cast<size_t>(format.width) * format.height * 3);
-    ASSERT_TRUE(qvvcam::Yuv422ToRgb24Reference(format.pixel, kept[0].second.data(), format.width, format.height, rgb.data()));
+    ASSERT_TRUE(
+        qvvcam::Yuv422ToRgb24Reference(format.pixel, kept[0].second.data(), format.width, format.height, rgb.data()));
     EXPECT_EQ(rgb, qvvcam::ExpectedRgb24(format, kept[0].first));
     EXPECT_EQ(qvvcam::CheckRgb24Frame(rgb.data(), rgb.size(), format.width, format.height).sequence, kept[0].first);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, VcamFormatTest,
-                         ::testing::Values(FormatCase{PixelFormat::Rgb24, 640, 480}, FormatCase{PixelFormat::Yuy2, 640, 480},
-                                           FormatCase{PixelFormat::Uyvy, 640, 480}, FormatCase{PixelFormat::Mjpg, 640, 480},
-                                           FormatCase{PixelFormat::Yuy2, 1920, 1080}, FormatCase{PixelFormat::Uyvy, 1280, 720}),
-                         [](const ::testing::TestParamInfo<FormatCase>& info) {
-                           return std::string(qvvcam::PixelFormatName(info.param.pixel)) + "_" +
-                                  std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Formats, VcamFormatTest,
+    ::testing::Values(FormatCase{PixelFormat::Rgb24, 640, 480}, FormatCase{PixelFormat::Yuy2, 640, 480},
+                      FormatCase{PixelFormat::Uyvy, 640, 480}, FormatCase{PixelFormat::Mjpg, 640, 480},
+                      FormatCase{PixelFormat::Yuy2, 1920, 1080}, FormatCase{PixelFormat::Uyvy, 1280, 720}),
+    [](const ::testing::TestParamInfo<FormatCase>& info) {
+      return std::string(qvvcam::PixelFormatName(info.param.pixel)) + "_" + std::to_string(info.param.width) + "x" +
+             std::to_string(info.param.height);
+    });
 
 // SetFormat decides what the next connection delivers; the first build takes the default.
 TEST_F(VcamGraphTest, SetFormatChangesTheNextConnection) {

@@ -89,8 +89,10 @@ struct PageUser {
                    reinterpret_cast<LPARAM>(search.combo));
     }
     HWND ok = GetDlgItem(search.frame, IDOK);
-    if (ok) SendMessageW(ok, BM_CLICK, 0, 0);
-    else PostMessageW(search.frame, WM_CLOSE, 0, 0);
+    if (ok)
+      SendMessageW(ok, BM_CLICK, 0, 0);
+    else
+      PostMessageW(search.frame, WM_CLOSE, 0, 0);
   }
 };
 
@@ -108,7 +110,8 @@ class VcamPageTest : public ::testing::Test {
     ASSERT_EQ(specify->GetPages(&pages), S_OK);
     ASSERT_EQ(pages.cElems, 1u);
     std::thread worker(std::ref(user));
-    const HRESULT hr = OleCreatePropertyFrame(nullptr, 30, 30, nullptr, 1, &object, pages.cElems, pages.pElems, 0, 0, nullptr);
+    const HRESULT hr =
+        OleCreatePropertyFrame(nullptr, 30, 30, nullptr, 1, &object, pages.cElems, pages.pElems, 0, 0, nullptr);
     worker.join();
     CoTaskMemFree(pages.pElems);
     EXPECT_EQ(hr, S_OK);
@@ -160,7 +163,9 @@ TEST_F(VcamPageTest, RefusedChoiceIsAppliedLater) {
   ComHolder<IPin> pin;
   ASSERT_EQ(FirstPin(m_filter.Get(), pin.Out()), S_OK);
   ComHolder<IPropertyPage> page;
-  ASSERT_EQ(CoCreateInstance(qvvcam::CLSID_QvFormatPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.OutVoid()), S_OK);
+  ASSERT_EQ(
+      CoCreateInstance(qvvcam::CLSID_QvFormatPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.OutVoid()),
+      S_OK);
   PROPPAGEINFO info{};
   ASSERT_EQ(page->GetPageInfo(&info), S_OK);
   EXPECT_STREQ(info.pszTitle, L"Stream Format");
@@ -170,7 +175,8 @@ TEST_F(VcamPageTest, RefusedChoiceIsAppliedLater) {
   EXPECT_EQ(page->SetObjects(1, &wrong), E_NOINTERFACE);
   IUnknown* object = pin.Get();
   ASSERT_EQ(page->SetObjects(1, &object), S_OK);
-  HWND parent = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  HWND parent =
+      CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(parent, nullptr);
   RECT rect{0, 0, 260, 120};
   ASSERT_EQ(page->Activate(parent, &rect, TRUE), S_OK);

@@ -11,11 +11,11 @@ using namespace qvvcam;
 namespace {
 
 const FrameFormat kFormats[] = {
-    {PixelFormat::Rgb24, 320, 240},  {PixelFormat::Rgb24, 1920, 1080}, {PixelFormat::Yuy2, 320, 240},
-    {PixelFormat::Yuy2, 1280, 720},  {PixelFormat::Uyvy, 640, 480},    {PixelFormat::Uyvy, 1920, 1080},
-    {PixelFormat::Mjpg, 320, 240},   {PixelFormat::Mjpg, 1920, 1080}, {PixelFormat::Rgb32, 640, 480},
-    {PixelFormat::Rgb32, 1920, 1080}, {PixelFormat::Nv12, 320, 240},   {PixelFormat::Nv12, 1920, 1080},
-    {PixelFormat::I420, 1280, 720},  {PixelFormat::Yv12, 640, 480},    {PixelFormat::Yv12, 1920, 1080},
+    {PixelFormat::Rgb24, 320, 240},   {PixelFormat::Rgb24, 1920, 1080}, {PixelFormat::Yuy2, 320, 240},
+    {PixelFormat::Yuy2, 1280, 720},   {PixelFormat::Uyvy, 640, 480},    {PixelFormat::Uyvy, 1920, 1080},
+    {PixelFormat::Mjpg, 320, 240},    {PixelFormat::Mjpg, 1920, 1080},  {PixelFormat::Rgb32, 640, 480},
+    {PixelFormat::Rgb32, 1920, 1080}, {PixelFormat::Nv12, 320, 240},    {PixelFormat::Nv12, 1920, 1080},
+    {PixelFormat::I420, 1280, 720},   {PixelFormat::Yv12, 640, 480},    {PixelFormat::Yv12, 1920, 1080},
 };
 
 std::string Name(const FrameFormat& f) {
@@ -43,7 +43,8 @@ TEST(VcamPicture, EveryFormatChecksWholeWithItsSequence) {
         EXPECT_EQ(length, frame.size()) << Name(f);
       }
       const FrameCheck check = CheckFrame(f, frame.data(), length);
-      EXPECT_EQ(check.status, FrameStatus::Ok) << Name(f) << " seq " << sequence << ": " << FrameStatusName(check.status);
+      EXPECT_EQ(check.status, FrameStatus::Ok)
+          << Name(f) << " seq " << sequence << ": " << FrameStatusName(check.status);
       EXPECT_EQ(check.sequence, sequence) << Name(f);
       EXPECT_EQ(check.checksum, picture.Checksum(sequence)) << Name(f);
     }
@@ -97,9 +98,9 @@ TEST(VcamPicture, DamageAnywhereIsCaught) {
     } else {
       for (const Damage& d : kDamages) places.push_back(ByteAt(f, d.x * f.width / 16, d.y * f.height / 16, d.byte));
       const BoxPlace box = BoxPlacement(f, sequence);
-      places.push_back(ByteAt(f, box.x + 2, (box.top + box.bottom) / 2, 0));    // the moving box
-      places.push_back(ByteAt(f, 1, 2, 0));                                      // stamp band
-      places.push_back(ByteAt(f, kStampBits * kStampCellWidth + 1, 5, 0));       // stamp band, past the cells
+      places.push_back(ByteAt(f, box.x + 2, (box.top + box.bottom) / 2, 0));  // the moving box
+      places.push_back(ByteAt(f, 1, 2, 0));                                   // stamp band
+      places.push_back(ByteAt(f, kStampBits * kStampCellWidth + 1, 5, 0));    // stamp band, past the cells
     }
     for (size_t at : places) {
       std::vector<uint8_t> frame = good;
@@ -129,7 +130,7 @@ struct Conversion {
   uint8_t b, g, r;  // worked out by hand from the formula
 };
 const Conversion kConversions[] = {
-    {235, 128, 128, 255, 255, 255}, {16, 128, 128, 0, 0, 0}, {255, 255, 255, 255, 125, 255},
+    {235, 128, 128, 255, 255, 255}, {16, 128, 128, 0, 0, 0},     {255, 255, 255, 255, 125, 255},
     {0, 0, 0, 0, 135, 0},           {128, 64, 192, 1, 103, 233},
 };
 
@@ -142,9 +143,9 @@ TEST(VcamPicture, ReferenceConversionFollowsTheFormula) {
       uint8_t rgb[12];
       ASSERT_TRUE(Yuv422ToRgb24Reference(p, p == PixelFormat::Yuy2 ? yuy2 : uyvy, 2, 2, rgb));
       const uint8_t want[12] = {0, 0, 0, 0, 0, 0, c.b, c.g, c.r, c.b, c.g, c.r};
-      EXPECT_EQ(0, std::memcmp(rgb, want, 12)) << PixelFormatName(p) << " Y=" << int(c.y) << " U=" << int(c.u)
-                                              << " V=" << int(c.v) << " gives B=" << int(rgb[6]) << " G=" << int(rgb[7])
-                                              << " R=" << int(rgb[8]);
+      EXPECT_EQ(0, std::memcmp(rgb, want, 12))
+          << PixelFormatName(p) << " Y=" << int(c.y) << " U=" << int(c.u) << " V=" << int(c.v)
+          << " gives B=" << int(rgb[6]) << " G=" << int(rgb[7]) << " R=" << int(rgb[8]);
     }
   }
   for (const Conversion& c : kConversions) {
@@ -154,7 +155,8 @@ TEST(VcamPicture, ReferenceConversionFollowsTheFormula) {
     const uint8_t yv12[6] = {c.y, c.y, c.y, c.y, c.v, c.u};
     for (PixelFormat p : {PixelFormat::Nv12, PixelFormat::I420, PixelFormat::Yv12}) {
       uint8_t rgb[12];
-      ASSERT_TRUE(Yuv420ToRgb24Reference(p, p == PixelFormat::Nv12 ? nv12 : (p == PixelFormat::I420 ? i420 : yv12), 2, 2, rgb));
+      ASSERT_TRUE(
+          Yuv420ToRgb24Reference(p, p == PixelFormat::Nv12 ? nv12 : (p == PixelFormat::I420 ? i420 : yv12), 2, 2, rgb));
       for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(rgb[3 * i] == c.b && rgb[3 * i + 1] == c.g && rgb[3 * i + 2] == c.r)
             << PixelFormatName(p) << " Y=" << int(c.y) << " U=" << int(c.u) << " V=" << int(c.v) << " pixel " << i;
@@ -180,8 +182,9 @@ TEST(VcamPicture, YuvStampSurvivesConversion) {
 }
 
 TEST(VcamPicture, BadInputIsRefused) {
-  const FrameFormat bad[] = {{PixelFormat::Rgb24, 0, 240}, {PixelFormat::Rgb24, -320, 240}, {PixelFormat::Yuy2, 320, -8},
-                             {PixelFormat::Rgb24, 100, 100}, {PixelFormat::Uyvy, 1 << 30, 8}, {static_cast<PixelFormat>(9), 320, 240}};
+  const FrameFormat bad[] = {{PixelFormat::Rgb24, 0, 240},    {PixelFormat::Rgb24, -320, 240},
+                             {PixelFormat::Yuy2, 320, -8},    {PixelFormat::Rgb24, 100, 100},
+                             {PixelFormat::Uyvy, 1 << 30, 8}, {static_cast<PixelFormat>(9), 320, 240}};
   uint8_t buffer[64] = {};
   for (const FrameFormat& f : bad) {
     EXPECT_FALSE(IsSupported(f));

@@ -18,7 +18,8 @@ namespace {
 HRESULT CategoryEnumerator(IEnumMoniker** monikers) {
   *monikers = nullptr;
   ComHolder<ICreateDevEnum> devices;
-  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.OutVoid());
+  HRESULT hr =
+      CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.OutVoid());
   if (FAILED(hr)) return hr;
   return devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers, 0);
 }
@@ -79,11 +80,13 @@ STDMETHODIMP FrameRecorder::BufferCB(double sampleTime, BYTE* buffer, long lengt
   r.sampleTime = sampleTime;
   r.arrival = now.QuadPart;
   r.length = length;
-  const qvvcam::FrameCheck check = qvvcam::CheckFrame(m_format, buffer, length > 0 ? static_cast<size_t>(length) : 0, m_scratch);
+  const qvvcam::FrameCheck check =
+      qvvcam::CheckFrame(m_format, buffer, length > 0 ? static_cast<size_t>(length) : 0, m_scratch);
   r.status = check.status;
   r.sequence = check.sequence;
   m_records.push_back(r);
-  if (m_kept.size() < m_keep && buffer && length > 0) m_kept.emplace_back(r.sequence, std::vector<uint8_t>(buffer, buffer + length));
+  if (m_kept.size() < m_keep && buffer && length > 0)
+    m_kept.emplace_back(r.sequence, std::vector<uint8_t>(buffer, buffer + length));
   return S_OK;
 }
 
@@ -132,7 +135,8 @@ HRESULT CaptureGraph::AddGrabber(const GUID& subtype, FrameRecorder* recorder) {
   if (!m_graph) return E_POINTER;
   m_grabberFilter.Reset();
   m_grabber.Reset();
-  HRESULT hr = CoCreateInstance(qv::CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_grabberFilter.OutVoid());
+  HRESULT hr = CoCreateInstance(qv::CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                m_grabberFilter.OutVoid());
   if (SUCCEEDED(hr)) hr = m_grabberFilter->QueryInterface(IID_ISampleGrabber, m_grabber.OutVoid());
   if (FAILED(hr)) return hr;
   AM_MEDIA_TYPE mt{};
@@ -147,8 +151,10 @@ HRESULT CaptureGraph::AddGrabber(const GUID& subtype, FrameRecorder* recorder) {
 }
 
 HRESULT CaptureGraph::RenderDefault() {
-  HRESULT hr = m_builder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), nullptr);
-  if (FAILED(hr)) hr = m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), nullptr);
+  HRESULT hr =
+      m_builder->RenderStream(&PIN_CATEGORY_PREVIEW, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), nullptr);
+  if (FAILED(hr))
+    hr = m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), nullptr);
   return hr;
 }
 
@@ -156,7 +162,8 @@ HRESULT CaptureGraph::RenderToNull() {
   ComHolder<IBaseFilter> sink;
   HRESULT hr = CoCreateInstance(qv::CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, sink.OutVoid());
   if (SUCCEEDED(hr)) hr = m_graph->AddFilter(sink.Get(), L"Null Renderer");
-  if (SUCCEEDED(hr)) hr = m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), sink.Get());
+  if (SUCCEEDED(hr))
+    hr = m_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, m_source, m_grabberFilter.Get(), sink.Get());
   return hr;
 }
 

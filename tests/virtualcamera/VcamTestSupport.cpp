@@ -21,19 +21,28 @@ HRESULT FirstPin(IBaseFilter* filter, IPin** pin) {
 
 const GUID& Subtype(qvvcam::PixelFormat pixel) {
   switch (pixel) {
-    case qvvcam::PixelFormat::Yuy2: return MEDIASUBTYPE_YUY2;
-    case qvvcam::PixelFormat::Uyvy: return MEDIASUBTYPE_UYVY;
-    case qvvcam::PixelFormat::Mjpg: return MEDIASUBTYPE_MJPG;
-    case qvvcam::PixelFormat::Rgb32: return MEDIASUBTYPE_RGB32;
-    case qvvcam::PixelFormat::Nv12: return MEDIASUBTYPE_NV12;
-    case qvvcam::PixelFormat::I420: return kSubtypeI420;  // the headers name only IYUV
-    case qvvcam::PixelFormat::Yv12: return MEDIASUBTYPE_YV12;
-    default: return MEDIASUBTYPE_RGB24;
+    case qvvcam::PixelFormat::Yuy2:
+      return MEDIASUBTYPE_YUY2;
+    case qvvcam::PixelFormat::Uyvy:
+      return MEDIASUBTYPE_UYVY;
+    case qvvcam::PixelFormat::Mjpg:
+      return MEDIASUBTYPE_MJPG;
+    case qvvcam::PixelFormat::Rgb32:
+      return MEDIASUBTYPE_RGB32;
+    case qvvcam::PixelFormat::Nv12:
+      return MEDIASUBTYPE_NV12;
+    case qvvcam::PixelFormat::I420:
+      return kSubtypeI420;  // the headers name only IYUV
+    case qvvcam::PixelFormat::Yv12:
+      return MEDIASUBTYPE_YV12;
+    default:
+      return MEDIASUBTYPE_RGB24;
   }
 }
 
 bool VideoSize(const AM_MEDIA_TYPE& mt, long* width, long* height) {
-  if (!IsEqualGUID(mt.formattype, FORMAT_VideoInfo) || mt.cbFormat < sizeof(VIDEOINFOHEADER) || !mt.pbFormat) return false;
+  if (!IsEqualGUID(mt.formattype, FORMAT_VideoInfo) || mt.cbFormat < sizeof(VIDEOINFOHEADER) || !mt.pbFormat)
+    return false;
   const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
   *width = vih->bmiHeader.biWidth;
   *height = vih->bmiHeader.biHeight;

@@ -98,8 +98,8 @@ int Add(int argc, wchar_t** argv) {
 
 int List() {
   for (const qvvcam::ListedDevice& d : qvvcam::ListDevices()) {
-    wprintf(L"%ls\t%ls\t%ls", d.entry.subkey.c_str(), d.entry.readableName ? d.entry.friendlyName.c_str() : L"<no name>",
-            d.ours ? L"qvvcam" : d.clsid.c_str());
+    wprintf(L"%ls\t%ls\t%ls", d.entry.subkey.c_str(),
+            d.entry.readableName ? d.entry.friendlyName.c_str() : L"<no name>", d.ours ? L"qvvcam" : d.clsid.c_str());
     if (d.entry.broken) wprintf(L" broken");
     if (d.entry.stopAfterFrames) wprintf(L" stop-after=%lu", static_cast<unsigned long>(d.entry.stopAfterFrames));
     if (d.entry.mjpgDamage) wprintf(L" mjpg-damage=%lu", static_cast<unsigned long>(d.entry.mjpgDamage));

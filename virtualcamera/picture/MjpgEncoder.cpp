@@ -80,8 +80,8 @@ MjpgEncoder::MjpgEncoder(int width, int height) : m_state(new State) {
   s.cinfo.in_color_space = JCS_EXT_BGR;
   jpeg_set_defaults(&s.cinfo);
   jpeg_set_quality(&s.cinfo, kQuality, TRUE);
-  s.cinfo.write_JFIF_header = FALSE;  // as cameras send it: SOI, then our comment
-  s.cinfo.optimize_coding = FALSE;    // the standard tables, so a frame may leave them out
+  s.cinfo.write_JFIF_header = FALSE;       // as cameras send it: SOI, then our comment
+  s.cinfo.optimize_coding = FALSE;         // the standard tables, so a frame may leave them out
   s.cinfo.comp_info[0].h_samp_factor = 2;  // 4:2:2
   s.cinfo.comp_info[0].v_samp_factor = 1;
   s.cinfo.comp_info[1].h_samp_factor = s.cinfo.comp_info[1].v_samp_factor = 1;

@@ -139,8 +139,8 @@ uint32_t Rgb24ContentSum(const uint8_t* frame, int width, int height) {
 
 bool IsSupported(const FrameFormat& f) {
   const bool pixelOk = static_cast<int>(f.pixel) >= 0 && static_cast<int>(f.pixel) < kPixelFormatCount;
-  return pixelOk && f.width >= kStampBits * kStampCellWidth && f.width % 16 == 0 && f.width <= 8192 &&
-         f.height >= 32 && f.height % 8 == 0 && f.height <= 8192;
+  return pixelOk && f.width >= kStampBits * kStampCellWidth && f.width % 16 == 0 && f.width <= 8192 && f.height >= 32 &&
+         f.height % 8 == 0 && f.height <= 8192;
 }
 
 size_t FrameCapacity(const FrameFormat& f) {
@@ -152,24 +152,36 @@ size_t FrameCapacity(const FrameFormat& f) {
 
 const char* PixelFormatName(PixelFormat p) {
   switch (p) {
-    case PixelFormat::Rgb24: return "RGB24";
-    case PixelFormat::Yuy2: return "YUY2";
-    case PixelFormat::Uyvy: return "UYVY";
-    case PixelFormat::Mjpg: return "MJPG";
-    case PixelFormat::Rgb32: return "RGB32";
-    case PixelFormat::Nv12: return "NV12";
-    case PixelFormat::I420: return "I420";
-    case PixelFormat::Yv12: return "YV12";
+    case PixelFormat::Rgb24:
+      return "RGB24";
+    case PixelFormat::Yuy2:
+      return "YUY2";
+    case PixelFormat::Uyvy:
+      return "UYVY";
+    case PixelFormat::Mjpg:
+      return "MJPG";
+    case PixelFormat::Rgb32:
+      return "RGB32";
+    case PixelFormat::Nv12:
+      return "NV12";
+    case PixelFormat::I420:
+      return "I420";
+    case PixelFormat::Yv12:
+      return "YV12";
   }
   return "?";
 }
 
 const char* FrameStatusName(FrameStatus s) {
   switch (s) {
-    case FrameStatus::Ok: return "ok";
-    case FrameStatus::WrongSize: return "wrong size";
-    case FrameStatus::NoStamp: return "no readable stamp";
-    case FrameStatus::BadChecksum: return "checksum mismatch (torn or damaged frame)";
+    case FrameStatus::Ok:
+      return "ok";
+    case FrameStatus::WrongSize:
+      return "wrong size";
+    case FrameStatus::NoStamp:
+      return "no readable stamp";
+    case FrameStatus::BadChecksum:
+      return "checksum mismatch (torn or damaged frame)";
   }
   return "?";
 }
@@ -327,7 +339,8 @@ size_t TestPicture::Generate(uint32_t sequence, uint8_t* dst, size_t capacity, b
   const BoxPlace box = BoxPlacement(f, still ? 0 : sequence);
   if (IsPlanar(f.pixel)) {
     const Planes planes = PlanesOf(f.pixel, dst, f.width, f.height);
-    for (int y = box.top; y < box.bottom; ++y) std::memset(planes.y + static_cast<size_t>(y) * f.width + box.x, kBoxYuv.y, box.width);
+    for (int y = box.top; y < box.bottom; ++y)
+      std::memset(planes.y + static_cast<size_t>(y) * f.width + box.x, kBoxYuv.y, box.width);
     for (int cy = box.top / 2; cy < box.bottom / 2; ++cy) {
       for (int cx = box.x / 2; cx < (box.x + box.width) / 2; ++cx) {
         const size_t at = static_cast<size_t>(cy) * planes.chromaStride + static_cast<size_t>(cx) * planes.chromaStep;
@@ -335,7 +348,8 @@ size_t TestPicture::Generate(uint32_t sequence, uint8_t* dst, size_t capacity, b
       }
     }
     for (int k = 0; k < kStampBits; ++k) {
-      if (StampBit(sequence, checksum, k)) std::memset(planes.y + static_cast<size_t>(k) * kStampCellWidth, kYuvWhiteY, kStampCellWidth);
+      if (StampBit(sequence, checksum, k))
+        std::memset(planes.y + static_cast<size_t>(k) * kStampCellWidth, kYuvWhiteY, kStampCellWidth);
     }
     for (int y = 1; y < kStampRows; ++y) std::memcpy(planes.y + static_cast<size_t>(y) * f.width, planes.y, f.width);
     return m_background.size();
@@ -345,7 +359,8 @@ size_t TestPicture::Generate(uint32_t sequence, uint8_t* dst, size_t capacity, b
   // One box row, then copies of it.
   uint8_t* first = dst + RowOffset(f, box.top) + static_cast<size_t>(box.x) * BytesPerPixel(f.pixel);
   if (IsRgb(f.pixel)) {
-    for (int x = 0; x < box.width; ++x) PutRgb(f.pixel, first + static_cast<size_t>(BytesPerPixel(f.pixel)) * x, kBoxRgb);
+    for (int x = 0; x < box.width; ++x)
+      PutRgb(f.pixel, first + static_cast<size_t>(BytesPerPixel(f.pixel)) * x, kBoxRgb);
   } else {
     for (int x = 0; x < box.width; x += 2) PutPair(f.pixel, first + 2 * x, kBoxYuv.y, kBoxYuv.y, kBoxYuv.u, kBoxYuv.v);
   }
@@ -361,7 +376,8 @@ size_t TestPicture::Generate(uint32_t sequence, uint8_t* dst, size_t capacity, b
     if (IsRgb(f.pixel)) {
       std::memset(cell, 255, static_cast<size_t>(kStampCellWidth) * BytesPerPixel(f.pixel));
     } else {
-      for (int x = 0; x < kStampCellWidth; x += 2) PutPair(f.pixel, cell + 2 * x, kYuvWhiteY, kYuvWhiteY, kYuvNeutral, kYuvNeutral);
+      for (int x = 0; x < kStampCellWidth; x += 2)
+        PutPair(f.pixel, cell + 2 * x, kYuvWhiteY, kYuvWhiteY, kYuvNeutral, kYuvNeutral);
     }
   }
   for (int y = 1; y < kStampRows; ++y) std::memcpy(dst + RowOffset(f, y), stampRow, stride);
@@ -390,7 +406,8 @@ bool Yuv420ToRgb24Reference(PixelFormat pixel, const uint8_t* src, int width, in
   for (int y = 0; y < height; ++y) {
     uint8_t* out = dst + static_cast<size_t>(height - 1 - y) * width * 3;
     for (int x = 0; x < width; ++x, out += 3) {
-      const size_t at = static_cast<size_t>(y / 2) * planes.chromaStride + static_cast<size_t>(x / 2) * planes.chromaStep;
+      const size_t at =
+          static_cast<size_t>(y / 2) * planes.chromaStride + static_cast<size_t>(x / 2) * planes.chromaStep;
       const Rgb c = YuvToRgb(planes.y[static_cast<size_t>(y) * width + x], planes.u[at], planes.v[at]);
       out[0] = c.b, out[1] = c.g, out[2] = c.r;
     }
@@ -407,7 +424,8 @@ bool ToRgb24Reference(PixelFormat pixel, const uint8_t* src, int width, int heig
     std::memcpy(dst, src, pixels * 3);
     return true;
   }
-  for (size_t i = 0; i < pixels; ++i) dst[3 * i] = src[4 * i], dst[3 * i + 1] = src[4 * i + 1], dst[3 * i + 2] = src[4 * i + 2];
+  for (size_t i = 0; i < pixels; ++i)
+    dst[3 * i] = src[4 * i], dst[3 * i + 1] = src[4 * i + 1], dst[3 * i + 2] = src[4 * i + 2];
   return true;
 }
 
@@ -439,9 +457,12 @@ FrameCheck ReadRgb24Stamp(const uint8_t* frame, size_t size, int width, int heig
       for (int x = k * kStampCellWidth + 1; x <= k * kStampCellWidth + 2; ++x) sum += row[3 * x + 1];
     }
     const uint32_t bit = sum > 4 * 128 ? 1u : 0u;
-    if (k < 16) magic = (magic << 1) | bit;
-    else if (k < 48) check.sequence = (check.sequence << 1) | bit;
-    else check.checksum = (check.checksum << 1) | bit;
+    if (k < 16)
+      magic = (magic << 1) | bit;
+    else if (k < 48)
+      check.sequence = (check.sequence << 1) | bit;
+    else
+      check.checksum = (check.checksum << 1) | bit;
   }
   check.status = magic == kStampMagic ? FrameStatus::Ok : FrameStatus::NoStamp;
   return check;
@@ -459,9 +480,12 @@ FrameCheck CheckRgb24Frame(const uint8_t* frame, size_t size, int width, int hei
   uint32_t magic = 0;
   for (int k = 0; k < kStampBits; ++k) {
     const uint32_t bit = top[static_cast<size_t>(k) * kStampCellWidth * 3] > 127 ? 1u : 0u;
-    if (k < 16) magic = (magic << 1) | bit;
-    else if (k < 48) check.sequence = (check.sequence << 1) | bit;
-    else check.checksum = (check.checksum << 1) | bit;
+    if (k < 16)
+      magic = (magic << 1) | bit;
+    else if (k < 48)
+      check.sequence = (check.sequence << 1) | bit;
+    else
+      check.checksum = (check.checksum << 1) | bit;
   }
   // Every byte of the band must be exactly what those bits draw.
   bool exact = magic == kStampMagic;
@@ -507,7 +531,8 @@ FrameCheck CheckFrame(const FrameFormat& format, const uint8_t* frame, size_t si
       check.checksum = GetLe32(frame + kMjpgSeqOffset + 4);
       const size_t scan = ScanDataOffset(frame, size);
       const uint32_t content = scan == 0 ? 0 : MjpgDataSum(frame + scan, size - scan, check.sequence, check.checksum);
-      check.status = scan != 0 && content == GetLe32(frame + kMjpgDataSumOffset) ? FrameStatus::Ok : FrameStatus::BadChecksum;
+      check.status =
+          scan != 0 && content == GetLe32(frame + kMjpgDataSumOffset) ? FrameStatus::Ok : FrameStatus::BadChecksum;
       return check;
     }
     default: {

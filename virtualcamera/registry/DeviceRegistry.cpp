@@ -49,8 +49,8 @@ DWORD ReadDword(HKEY key, const wchar_t* name) {
 }
 
 HRESULT CreateKey(const std::wstring& path, Key& key) {
-  return FromStatus(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key.h,
-                                    nullptr));
+  return FromStatus(
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key.h, nullptr));
 }
 
 struct ClassEntry {
@@ -109,7 +109,8 @@ HRESULT WriteDevice(const DeviceEntry& d) {
   HRESULT hr = CreateKey(path, key);
   if (FAILED(hr) || !d.readableName) return hr;
   hr = SetString(key.h, kValueFriendlyName, d.friendlyName);
-  if (SUCCEEDED(hr)) hr = SetString(key.h, kValueClsid, GuidString(d.broken ? CLSID_QvVirtualCameraBroken : CLSID_QvVirtualCamera));
+  if (SUCCEEDED(hr))
+    hr = SetString(key.h, kValueClsid, GuidString(d.broken ? CLSID_QvVirtualCameraBroken : CLSID_QvVirtualCamera));
   if (SUCCEEDED(hr) && d.stopAfterFrames) hr = SetDword(key.h, kValueStopAfterFrames, d.stopAfterFrames);
   if (SUCCEEDED(hr) && d.mjpgDamage) hr = SetDword(key.h, kValueMjpgDamage, d.mjpgDamage);
   if (SUCCEEDED(hr) && d.noStreamConfig) hr = SetDword(key.h, kValueNoStreamConfig, 1);

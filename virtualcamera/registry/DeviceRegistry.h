@@ -19,7 +19,7 @@ struct DeviceEntry {
   bool noStreamConfig = false;
   bool noPropertyPages = false;
   bool losesDevice = false;  // at stopAfterFrames the device is lost, not just silent
-  DWORD mjpgDamage = 0;  // QvMjpgDamage: a qvvcam::MjpgDamage value
+  DWORD mjpgDamage = 0;      // QvMjpgDamage: a qvvcam::MjpgDamage value
 };
 
 // HKLM\Software\Classes\CLSID\{860BB310-5D01-11d0-BD3B-00A0C911CE86}\Instance

@@ -35,9 +35,9 @@ constexpr const wchar_t* kValueMjpgDamage = L"QvMjpgDamage";  // 1 truncated, 2 
 
 // Control IDs of the property pages' child windows (children of the page window, which
 // is a child of the property frame's page host).
-constexpr int kFormatPageLabelId = 1100;  // static "Stream format:"
-constexpr int kFormatPageComboId = 1101;  // drop-down list, one entry per GetStreamCaps index
-constexpr int kDevicePageLabelId = 1200;  // static with the device name
+constexpr int kFormatPageLabelId = 1100;    // static "Stream format:"
+constexpr int kFormatPageComboId = 1101;    // drop-down list, one entry per GetStreamCaps index
+constexpr int kDevicePageLabelId = 1200;    // static with the device name
 constexpr int kDevicePagePatternId = 1201;  // drop-down list: "Moving box" (0), "Still box" (1)
 
 // Pin name and id of the one output pin.

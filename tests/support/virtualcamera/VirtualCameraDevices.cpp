@@ -41,7 +41,8 @@ HRESULT RegisterVirtualCameraClasses(std::string* error) {
     return hr;
   }
   using Register = HRESULT(STDAPICALLTYPE*)();
-  auto registerClasses = reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(dll, "QvVcamRegisterClasses")));
+  auto registerClasses =
+      reinterpret_cast<Register>(reinterpret_cast<void*>(GetProcAddress(dll, "QvVcamRegisterClasses")));
   HRESULT hr = registerClasses ? registerClasses() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
   if (FAILED(hr) && error) *error = "QvVcamRegisterClasses failed: " + HexResult(hr);
   FreeLibrary(dll);

@@ -24,13 +24,13 @@ namespace qvtest {
 
 struct VirtualDevice {
   std::wstring name = L"QV Virtual Camera";  // its "FriendlyName"
-  bool readableName = true;                 // false: an empty subkey, no name to read
-  uint32_t stopAfterFrames = 0;             // an unplugged camera: no frame after the Nth
-  bool noStreamConfig = false;              // the pin offers no IAMStreamConfig
-  bool noPropertyPages = false;             // neither filter nor pin offers ISpecifyPropertyPages
-  bool failsToCreate = false;               // BindToObject fails (the class can't be created)
-  bool losesDevice = false;                 // at stopAfterFrames: EC_DEVICE_LOST, Pause/Run/Stop fail
-  uint32_t mjpgDamage = 0;                  // QvMjpgDamage: 1 truncated, 2 corrupt, 3 no Huffman tables
+  bool readableName = true;                  // false: an empty subkey, no name to read
+  uint32_t stopAfterFrames = 0;              // an unplugged camera: no frame after the Nth
+  bool noStreamConfig = false;               // the pin offers no IAMStreamConfig
+  bool noPropertyPages = false;              // neither filter nor pin offers ISpecifyPropertyPages
+  bool failsToCreate = false;                // BindToObject fails (the class can't be created)
+  bool losesDevice = false;                  // at stopAfterFrames: EC_DEVICE_LOST, Pause/Run/Stop fail
+  uint32_t mjpgDamage = 0;                   // QvMjpgDamage: 1 truncated, 2 corrupt, 3 no Huffman tables
 
   static VirtualDevice Named(std::wstring name);
   static VirtualDevice Unreadable();
