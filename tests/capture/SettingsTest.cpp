@@ -166,7 +166,7 @@ TEST_F(Settings, ChosenFormatsDeliverExactRgbFramesIncludingPackedYuv) {
   }
 }
 
-TEST_F(Settings, CompressedFormatIsRecordedButNeverCopied) {
+TEST_F(Settings, MjpgFormatIsDecodedIntoWholeFrames) {
   qvtest::VirtualCameraDevices devices({{L"Camera"}});
   ASSERT_TRUE(devices.Ok());
   ASSERT_EQ(1, DSCameraInit(0, host));
@@ -177,7 +177,10 @@ TEST_F(Settings, CompressedFormatIsRecordedButNeverCopied) {
   EXPECT_EQ(640, width);
   EXPECT_EQ(480, height);
   Sleep(300);
-  EXPECT_FALSE(GrabNow(640 * 480 * 3).touched) << "a compressed frame is not copied";
+  const Grabbed g = GrabNow(640 * 480 * 3);
+  ASSERT_TRUE(g.touched) << "an MJPG frame is decoded and handed over";
+  const qvvcam::FrameCheck check = qvvcam::ReadRgb24Stamp(g.frame.data(), g.frame.size(), 640, 480);
+  EXPECT_EQ(qvvcam::FrameStatus::Ok, check.status) << "the decoded frame's stamp reads right";
 }
 
 TEST_F(Settings, ChangeOnAStoppedGraphLeavesItRunning) {
