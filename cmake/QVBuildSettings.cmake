@@ -17,3 +17,12 @@ if(WIN32)
   # One static runtime (libgcc, libstdc++, winpthread): the binaries import system DLLs only.
   target_link_options(qv_settings INTERFACE -static -static-libgcc -static-libstdc++)
 endif()
+
+# 32-bit Windows keeps the stack only 4-byte aligned, while GCC takes 16 for granted and
+# uses spilled vectors as SSE memory operands, which fault when misaligned. Every target
+# with SIMD kernels a host can reach realigns on entry where a function needs it.
+function(qv_realign_stack_for_simd target)
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_compile_options(${target} PRIVATE -mincoming-stack-boundary=2)
+  endif()
+endfunction()
