@@ -21,42 +21,6 @@ constexpr int kPackedYuvPixelBytes = 2;
 // The platform pads each RGB24 row to a multiple of 4 bytes.
 constexpr uint64_t kRgb24RowAlignment = 4;
 
-// The layouts converted from whole planes: NV12, I420, YV12, RGB32.
-bool IsPlanarOrRgb32(CDSGrabberCB::Layout layout, qv::conversion::FrameFormat* format) {
-  switch (layout) {
-    case CDSGrabberCB::Layout::Nv12:
-      *format = qv::conversion::FrameFormat::Nv12;
-      return true;
-    case CDSGrabberCB::Layout::I420:
-      *format = qv::conversion::FrameFormat::I420;
-      return true;
-    case CDSGrabberCB::Layout::Yv12:
-      *format = qv::conversion::FrameFormat::Yv12;
-      return true;
-    case CDSGrabberCB::Layout::Rgb32:
-      *format = qv::conversion::FrameFormat::Rgb32;
-      return true;
-    default:
-      return false;
-  }
-}
-
-// Slots for the frames that the grab converts or decodes, and the decoder's frame:
-// planar and RGB32 samples hold at least their planes (the first that many bytes are
-// the frame); MJPG samples any length up to a bound fixed now. False for sizes the
-// conversions or the decoder refuse.
-bool SizeConvertedSlots(CDSGrabberCB::Layout layout, int width, int height, qv::FrameStore& store,
-                        std::unique_ptr<qv::MjpgDecoder>& decoder) {
-  qv::conversion::FrameFormat format;
-  if (IsPlanarOrRgb32(layout, &format)) {
-    const size_t bytes = qv::conversion::SourceFrameBytes(format, width, height);
-    return bytes != 0 && store.ConfigureLeading(bytes);
-  }
-  if (!decoder) decoder.reset(new (std::nothrow) qv::MjpgDecoder);
-  if (!decoder || !decoder->Reserve(width, height)) return false;
-  return store.ConfigureVariable(qv::MjpgSampleCapacity(width, height));
-}
-
 CString DefaultCapturePath() {
   const wchar_t kDefault[] = L"c:\\ombrix.bmp";
   char ansi[64] = {};
@@ -174,17 +138,39 @@ void CDSGrabberCB::RecordFormat(const GUID& subtype, int width, int height) {
   m_pBuffer.store(nullptr);
   m_recordedLayout = Layout::Other;
   m_store.Reset();
-  // Sizes that are not positive, or whose bytes (delivered, padded or converted) pass
-  // 32 bits, record nothing.
   const Layout layout = LayoutOf(subtype);
-  if (width <= 0 || height <= 0 || layout == Layout::Other) return;
-  if (layout != Layout::Rgb24 && layout != Layout::Yuy2 && layout != Layout::Uyvy) {
-    if (!SizeConvertedSlots(layout, width, height, m_store, m_decoder)) return;
-    m_recordedLayout = layout;
-    m_recordedWidth = width;
-    m_recordedHeight = height;
-    return;
+  if (width <= 0 || height <= 0 || layout == Layout::Other || !SizeSlots(layout, width, height)) return;
+  m_recordedLayout = layout;
+  m_recordedWidth = width;
+  m_recordedHeight = height;
+}
+
+bool CDSGrabberCB::SizeSlots(Layout layout, int width, int height) {
+  using qv::conversion::FrameFormat;
+  switch (layout) {
+    case Layout::Rgb24:
+    case Layout::Yuy2:
+    case Layout::Uyvy:
+      break;
+    // Planar and RGB32 samples hold at least their planes: the first that many bytes are the frame.
+    case Layout::Nv12:
+      return m_store.ConfigureLeading(qv::conversion::SourceFrameBytes(FrameFormat::Nv12, width, height));
+    case Layout::I420:
+      return m_store.ConfigureLeading(qv::conversion::SourceFrameBytes(FrameFormat::I420, width, height));
+    case Layout::Yv12:
+      return m_store.ConfigureLeading(qv::conversion::SourceFrameBytes(FrameFormat::Yv12, width, height));
+    case Layout::Rgb32:
+      return m_store.ConfigureLeading(qv::conversion::SourceFrameBytes(FrameFormat::Rgb32, width, height));
+    // MJPG samples of any length up to a bound fixed now.
+    case Layout::Mjpg:
+      if (!m_decoder) m_decoder.reset(new (std::nothrow) qv::MjpgDecoder);
+      return m_decoder && m_decoder->Reserve(width, height) &&
+             m_store.ConfigureVariable(qv::MjpgSampleCapacity(width, height));
+    case Layout::Other:
+      return false;
   }
+  // Copied or converted whole: rows whose bytes (delivered, padded or converted) pass 32
+  // bits are refused, worked in 64 bits so a 32-bit build can't wrap.
   const int pixelBytes = layout == Layout::Rgb24 ? kRgb24PixelBytes : kPackedYuvPixelBytes;
   const uint64_t rowBytes = static_cast<uint64_t>(width) * pixelBytes;
   const uint64_t paddedRowBytes =
@@ -192,16 +178,11 @@ void CDSGrabberCB::RecordFormat(const GUID& subtype, int width, int height) {
   size_t paddedFrameBytes = 0, convertedFrameBytes = 0;
   if (!qv::rows::CountBytes(paddedRowBytes, height, 1, qv::rows::kMax32BitBytes, &paddedFrameBytes) ||
       !qv::rows::CountBytes(width, height, kRgb24PixelBytes, qv::rows::kMax32BitBytes, &convertedFrameBytes)) {
-    return;
+    return false;
   }
   // Both counts fit 32 bits, so every size below fits size_t.
-  if (!m_store.Configure(static_cast<size_t>(rowBytes), static_cast<size_t>(height),
-                         static_cast<size_t>(paddedRowBytes))) {
-    return;
-  }
-  m_recordedLayout = layout;
-  m_recordedWidth = width;
-  m_recordedHeight = height;
+  return m_store.Configure(static_cast<size_t>(rowBytes), static_cast<size_t>(height),
+                           static_cast<size_t>(paddedRowBytes));
 }
 
 void CDSGrabberCB::ClearRecordedFrame() {

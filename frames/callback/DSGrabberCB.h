@@ -19,8 +19,6 @@ class MjpgDecoder;
 
 class CDSGrabberCB : public ISampleGrabberCB {
  public:
-  // The frame layouts the grab hands over; any other subtype is left alone.
-  enum class Layout { Rgb24, Yuy2, Uyvy, Nv12, I420, Yv12, Rgb32, Mjpg, Other };
   CDSGrabberCB();
   virtual ~CDSGrabberCB();
   CDSGrabberCB(const CDSGrabberCB&) = delete;
@@ -61,7 +59,11 @@ class CDSGrabberCB : public ISampleGrabberCB {
 
  private:
   // The frame layouts the grab hands out; Other is any other subtype.
+  enum class Layout { Rgb24, Yuy2, Uyvy, Nv12, I420, Yv12, Rgb32, Mjpg, Other };
   static Layout LayoutOf(const GUID& subtype);
+  // Sizes the slots (and, for MJPG, the decoder) for frames of this layout and size;
+  // false for sizes that the platform's 32-bit lengths, the conversions or the decoder refuse.
+  bool SizeSlots(Layout layout, int width, int height);
 
   qv::FrameStore m_store;
   // Decodes MJPG frames on the host thread; made by the first MJPG RecordFormat.
