@@ -11,22 +11,20 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
+#include "BareJpegDecoder.h"
 #include "MjpgDecoder.h"
+#include "MjpgTestFrames.h"
 
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 3;
-using Bytes = std::vector<uint8_t>;
+using mjpgtest::Bytes;
 
 // Smooth shading, textures of several scales, hard edges and sensor noise: compresses
 // about as a camera picture does, so the entropy decoder has real work.
@@ -55,74 +53,20 @@ Bytes PhotoLikeRgb() {
   return rgb;
 }
 
-Bytes EncodeMjpg422(const Bytes& rgb, int quality) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = kWidth;
-  cinfo.image_height = kHeight;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  cinfo.comp_info[0].h_samp_factor = 2;
-  cinfo.comp_info[0].v_samp_factor = 1;
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(&rgb[size_t{cinfo.next_scanline} * kWidth * 3]);
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  Bytes jpeg(buffer, buffer + size);
-  std::free(buffer);
-  jpeg_destroy_compress(&cinfo);
-  return jpeg;
+Bytes EncodeQuality85(const Bytes& rgb) {
+  mjpgtest::EncodeOptions options;
+  options.sampling = mjpgtest::Sampling::k422;
+  options.quality = 85;
+  return mjpgtest::Encode(rgb, kWidth, kHeight, options);
 }
 
-// libjpeg-turbo with nothing around it: one kept object, the bytes decoded straight
-// into the destination's rows from the last upwards, as many rows per call as it has.
-class BareDecoder {
- public:
-  BareDecoder() {
-    m_cinfo.err = jpeg_std_error(&m_jerr);
-    jpeg_create_decompress(&m_cinfo);
-  }
-  ~BareDecoder() { jpeg_destroy_decompress(&m_cinfo); }
-  void Decode(const Bytes& jpeg, uint8_t* destination) {
-    jpeg_mem_src(&m_cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&m_cinfo, TRUE);
-    m_cinfo.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&m_cinfo);
-    const size_t rowBytes = size_t{m_cinfo.output_width} * 3;
-    JSAMPROW rows[32];
-    while (m_cinfo.output_scanline < m_cinfo.output_height) {
-      const JDIMENSION first = m_cinfo.output_scanline;
-      JDIMENSION count = m_cinfo.output_height - first;
-      if (count > 32) count = 32;
-      for (JDIMENSION i = 0; i < count; ++i) {
-        rows[i] = destination + size_t{m_cinfo.output_height - 1 - (first + i)} * rowBytes;
-      }
-      jpeg_read_scanlines(&m_cinfo, rows, count);
-    }
-    jpeg_finish_decompress(&m_cinfo);
-  }
-
- private:
-  jpeg_decompress_struct m_cinfo;
-  jpeg_error_mgr m_jerr;
-};
-
 struct Setup {
-  Bytes jpeg = EncodeMjpg422(PhotoLikeRgb(), 85);
+  Bytes jpeg = EncodeQuality85(PhotoLikeRgb());
   Bytes destination = Bytes(kFrameBytes, 0);
   Bytes scratch = Bytes(kFrameBytes, 0);
   Bytes sample = Bytes(jpeg.size(), 0);
   qv::MjpgDecoder decoder;
-  BareDecoder bare;
+  mjpgtest::BareJpegDecoder bare;
 };
 
 Setup& Shared() {

@@ -22,9 +22,7 @@
 #include <random>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
-
+#include "BareJpegDecoder.h"
 #include "DSGrabberCB.h"
 #include "MjpgTestFrames.h"
 
@@ -34,39 +32,6 @@ constexpr int kWidth = 1920, kHeight = 1080;
 constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 3;
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
-
-// libjpeg-turbo with nothing around it: one kept object, the bytes decoded straight
-// into the destination's rows from the last upwards, as many rows per call as it has.
-class BareDecoder {
- public:
-  BareDecoder() {
-    m_cinfo.err = jpeg_std_error(&m_jerr);
-    jpeg_create_decompress(&m_cinfo);
-  }
-  ~BareDecoder() { jpeg_destroy_decompress(&m_cinfo); }
-  void Decode(const Bytes& jpeg, uint8_t* destination) {
-    jpeg_mem_src(&m_cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-    jpeg_read_header(&m_cinfo, TRUE);
-    m_cinfo.out_color_space = JCS_EXT_BGR;
-    jpeg_start_decompress(&m_cinfo);
-    const size_t rowBytes = size_t{m_cinfo.output_width} * 3;
-    JSAMPROW rows[32];
-    while (m_cinfo.output_scanline < m_cinfo.output_height) {
-      const JDIMENSION first = m_cinfo.output_scanline;
-      JDIMENSION count = m_cinfo.output_height - first;
-      if (count > 32) count = 32;
-      for (JDIMENSION i = 0; i < count; ++i) {
-        rows[i] = destination + size_t{m_cinfo.output_height - 1 - (first + i)} * rowBytes;
-      }
-      jpeg_read_scanlines(&m_cinfo, rows, count);
-    }
-    jpeg_finish_decompress(&m_cinfo);
-  }
-
- private:
-  jpeg_decompress_struct m_cinfo;
-  jpeg_error_mgr m_jerr;
-};
 
 constexpr size_t kPage = 4096;
 
@@ -109,7 +74,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const size_t slotOffset = reinterpret_cast<uintptr_t>(cb.m_pBuffer.load()) % kPage;
-  BareDecoder bareDecoder;
+  mjpgtest::BareJpegDecoder bareDecoder;
   cb.GrabFrame(grabbed.data());
   bareDecoder.Decode(jpeg, bare.data());
   std::printf("1920x1080 4:2:2 q85 MJPG frame, %zu bytes; grab and bare decode %s\n", jpeg.size(),
