@@ -10,15 +10,7 @@
 namespace {
 
 using qv::conversion::ConvertWithLevel;
-
-unsigned char Clamp(int v) { return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-void Formula(int y, int u, int v, unsigned char* out) {
-  const int c = y - 16, d = u - 128, e = v - 128;
-  out[0] = Clamp((298 * c + 516 * d + 128) >> 8);
-  out[1] = Clamp((298 * c - 100 * d - 208 * e + 128) >> 8);
-  out[2] = Clamp((298 * c + 409 * e + 128) >> 8);
-}
+using qvtest::Formula;
 
 // One chunk holds every (Y, V) for one U, as a single row: group (V, j)
 // carries Y = 2j and 2j + 1, so its two pixels cover two consecutive Y.

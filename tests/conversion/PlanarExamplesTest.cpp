@@ -20,19 +20,7 @@ namespace {
 using qv::conversion::ConvertToRgb24WithLevel;
 using qv::conversion::FrameFormat;
 using qv::conversion::SourceFrameBytes;
-
-std::vector<unsigned char> Hex(const std::string& text) {
-  std::vector<unsigned char> bytes;
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
-    }
-    bytes.push_back(static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
-    i += 2;
-  }
-  return bytes;
-}
+using qvtest::Hex;
 
 struct Example {
   const char* what;

@@ -11,15 +11,7 @@ namespace {
 
 using qv::conversion::ConvertToRgb24WithLevel;
 using qv::conversion::FrameFormat;
-
-unsigned char Clamp(int v) { return static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v); }
-
-void Formula(int y, int u, int v, unsigned char* out) {
-  const int c = y - 16, d = u - 128, e = v - 128;
-  out[0] = Clamp((298 * c + 516 * d + 128) >> 8);
-  out[1] = Clamp((298 * c - 100 * d - 208 * e + 128) >> 8);
-  out[2] = Clamp((298 * c + 409 * e + 128) >> 8);
-}
+using qvtest::Formula;
 
 // One frame holds every (Y, V) for one U: chroma column V, chroma row q, and
 // the four pixels of that 2x2 block carry Y = 4q .. 4q + 3.
