@@ -16,8 +16,9 @@ HRESULT QueryMediaControl(IGraphBuilder* graph, ComHolder<IMediaControl>& slot) 
 
 // Stops every filter of the graph that says it is not stopped. After a run that failed
 // part way (a lost device), the graph may count itself stopped while filters it paused
-// stay paused, and such filters refuse to be disconnected or removed. Each filter is
-// asked once, so a filter that refuses costs one call.
+// stay paused, and such filters refuse to be disconnected or removed. The platform's
+// graph, when released, retries removing a filter that refuses for ever, so none may be
+// left paused. Each filter is asked once, so a filter that refuses costs one call.
 void StopEveryFilter(IGraphBuilder* graph) {
   ComHolder<IEnumFilters> filters;
   if (FAILED(graph->EnumFilters(filters.Out())) || !filters) return;
@@ -29,9 +30,14 @@ void StopEveryFilter(IGraphBuilder* graph) {
   }
 }
 
-// The walk below ends after this many passes whatever the graph answers: a graph of
-// this library holds a handful of filters.
-constexpr int kMaxTeardownPasses = 64;
+// The filters the graph lists now.
+size_t CountFilters(IEnumFilters* filters) {
+  size_t count = 0;
+  filters->Reset();
+  ComHolder<IBaseFilter> filter;
+  while (filters->Next(1, filter.Out(), nullptr) == S_OK) ++count;
+  return count;
+}
 
 }  // namespace
 
@@ -95,12 +101,13 @@ void CDSCamera::TearDownGraph() {
 
   // Take the first filter still in the graph, its downstream filters, then the filter
   // itself, until the graph is empty. A filter the graph refuses to remove is passed
-  // over, and a pass that removes nothing ends the walk instead of looping forever.
+  // over. Each pass removes one filter or ends the walk, and it removes no more filters
+  // than the graph held at the start, so the walk ends whatever the graph answers.
   ComHolder<IEnumFilters> filters;
   if (SUCCEEDED(m_pGraph->EnumFilters(filters.Out())) && filters) {
     std::set<IBaseFilter*> refused;
     bool removedOne = true;
-    for (int pass = 0; removedOne && pass < kMaxTeardownPasses; ++pass) {
+    for (size_t left = CountFilters(filters); removedOne && left > 0; --left) {
       removedOne = false;
       filters->Reset();
       ComHolder<IBaseFilter> filter;
