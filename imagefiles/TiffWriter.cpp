@@ -1,18 +1,14 @@
 #include "TiffWriter.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
 #include <tiffio.h>
 
 #include "ImageSizeLimits.h"
 #include "RedBlueSwap.h"
-#include "TiffAppendCheck.h"
-#include "TiffMessages.h"
 #include "TiffPage.h"
 
 namespace {
