@@ -77,8 +77,9 @@ int SaveBmpImage(const char* path, unsigned char* frame, int width, int height) 
   // Worked in 64 bits: in a 32-bit size_t a row of 2^32 - 1 bytes gets a stride of 0.
   const uint64_t rowBytes64 = static_cast<uint64_t>(width) * qv::kRgb24PixelBytes;
   const uint64_t stride64 = (rowBytes64 + kBmpRowAlignment - 1) & ~(kBmpRowAlignment - 1);
-  const uint64_t pixelBytes = stride64 * static_cast<uint64_t>(height);
-  if (pixelBytes + kBmpHeaderBytes > qv::kMaxImageBytes) return 0;  // bfSize must hold the file size
+  // bfSize must hold the file size, header included.
+  size_t pixelBytes = 0;
+  if (!qv::rows::CountBytes(stride64, height, 1, qv::kMaxImageBytes - kBmpHeaderBytes, &pixelBytes)) return 0;
 
   unsigned char header[kBmpHeaderBytes];
   FillBmpHeaders(header, width, height, static_cast<uint32_t>(pixelBytes));

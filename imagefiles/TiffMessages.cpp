@@ -8,8 +8,6 @@
 
 #include "MessageBox.h"
 
-thread_local unsigned long t_tiffErrors = 0;
-
 namespace {
 
 // The caption when the library names no module.
@@ -32,7 +30,6 @@ void ShowTiffMessage(const char* module, const char* fmt, va_list ap, const char
 }
 
 void TiffErrorBox(const char* module, const char* fmt, va_list ap) {
-  ++t_tiffErrors;
   ShowTiffMessage(module, fmt, ap, " Error", qv::BoxIcon::Exclamation);
 }
 

@@ -5,14 +5,18 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
+# Every tool a script or test calls is named here, not left to another package's
+# dependencies: g++ for the native presets (without it c++ would be clang), objdump of
+# both mingw triplets for the export checks, clang-14 with its runtimes for the fuzzers,
+# perl and mcs for the host-declaration tests (which are silently left out without them).
 PACKAGES=(
-  cmake ninja-build nasm dpkg-dev
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+  cmake ninja-build nasm dpkg-dev g++
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine64 wine32:i386
   googletest libbenchmark-dev libjpeg62-turbo-dev libtiff-dev libyuv-dev
-  clang libclang-rt-14-dev
-  mono-mcs
+  clang-14 libclang-rt-14-dev
+  perl mono-mcs
 )
 
 SUDO=""

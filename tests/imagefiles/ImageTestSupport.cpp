@@ -121,4 +121,13 @@ std::vector<Box> BoxLog::Take() {
 }
 #endif
 
+std::string StderrText(const std::string& captured) {
+  std::string out;
+  for (size_t i = 0; i < captured.size(); ++i) {
+    if (captured[i] == '\r' && i + 1 < captured.size() && captured[i + 1] == '\n') continue;
+    out += captured[i];
+  }
+  return out;
+}
+
 }  // namespace imgtest

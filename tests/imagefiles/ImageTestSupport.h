@@ -46,6 +46,10 @@ struct Box {
 };
 std::string Describe(const std::vector<Box>& boxes);
 
+// What reached the standard error stream, with the CR that a Windows text stream
+// may put before each newline taken out again.
+std::string StderrText(const std::string& captured);
+
 // Collects the boxes shown while it lives. Natively the platform layer records them;
 // on Windows they are real modal boxes, found, read and closed by a watcher thread.
 class BoxLog {

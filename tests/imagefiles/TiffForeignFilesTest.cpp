@@ -20,20 +20,12 @@
 using imgtest::Box;
 using imgtest::Bytes;
 using imgtest::HandMadeTiff;
+using imgtest::StderrText;
 using imgtest::TiffDirectory;
 using imgtest::TiffEntry;
 using imgtest::TiffLayout;
 
 namespace {
-
-std::string StderrText(const std::string& captured) {
-  std::string out;
-  for (size_t i = 0; i < captured.size(); ++i) {
-    if (captured[i] == '\r' && i + 1 < captured.size() && captured[i + 1] == '\n') continue;
-    out += captured[i];
-  }
-  return out;
-}
 
 std::vector<uint64_t> Ascii(const std::string& text) {
   std::vector<uint64_t> values(text.begin(), text.end());

@@ -19,6 +19,7 @@
 using imgtest::Box;
 using imgtest::Bytes;
 using imgtest::PictureRow;
+using imgtest::StderrText;
 using Page = imgtest::TiffPage;
 
 static std::vector<Page> ReadPages(const std::string& path, bool rgbJpeg = false) {
@@ -26,17 +27,6 @@ static std::vector<Page> ReadPages(const std::string& path, bool rgbJpeg = false
 }
 
 namespace {
-
-// What reached the standard error stream, with the CR that a Windows text stream
-// may put before each newline taken out again.
-std::string StderrText(const std::string& captured) {
-  std::string out;
-  for (size_t i = 0; i < captured.size(); ++i) {
-    if (captured[i] == '\r' && i + 1 < captured.size() && captured[i + 1] == '\n') continue;
-    out += captured[i];
-  }
-  return out;
-}
 
 struct FrameCase {
   int width;
