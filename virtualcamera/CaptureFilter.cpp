@@ -62,9 +62,10 @@ namespace {
 constexpr HRESULT kNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
 }  // namespace
 
-void CaptureFilter::DeviceLost() {
+void CaptureFilter::FrameLimitReached() {
+  if (!m_options.losesDevice) return;
   m_lost = true;
-  IFilterGraph* graph = m_eventGraph;
+  IFilterGraph* graph = m_graph;
   ComHolder<IMediaEventSink> events;
   if (graph != nullptr && SUCCEEDED(events.QueryFrom(graph, IID_IMediaEventSink)) && events)
     events->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 0);
@@ -146,14 +147,13 @@ STDMETHODIMP CaptureFilter::QueryFilterInfo(FILTER_INFO* info) {
   wcsncpy(info->achName, m_name.c_str(), MAX_FILTER_NAME - 1);
   info->achName[MAX_FILTER_NAME - 1] = 0;
   info->pGraph = m_graph;
-  if (m_graph) m_graph->AddRef();
+  if (info->pGraph) info->pGraph->AddRef();
   return S_OK;
 }
 
 STDMETHODIMP CaptureFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
   m_graph = graph;
-  m_eventGraph = graph;
   m_name = name != nullptr ? name : L"";
   return S_OK;
 }

@@ -13,6 +13,7 @@
 
 #include "ComObject.h"
 #include "QvCameraSettings.h"
+#include "Streamer.h"
 
 namespace qvvcam {
 
@@ -23,12 +24,13 @@ struct DeviceOptions {
   uint32_t stopAfterFrames = 0;
   bool streamConfig = true;
   bool propertyPages = true;
-  bool losesDevice = false;  // at the frame limit: lost (see DeviceLost)
+  bool losesDevice = false;  // at the frame limit: lost (see FrameLimitReached)
   uint32_t mjpgDamage = 0;   // a MjpgDamage value; others are ignored
 };
 
 class CaptureFilter final
-    : public ComObject<IBaseFilter, IAMFilterMiscFlags, ISpecifyPropertyPages, IPersistPropertyBag, IQvCameraSettings> {
+    : public ComObject<IBaseFilter, IAMFilterMiscFlags, ISpecifyPropertyPages, IPersistPropertyBag, IQvCameraSettings>,
+      public FrameLimitListener {
  public:
   CaptureFilter();
 
@@ -68,10 +70,10 @@ class CaptureFilter final
   const DeviceOptions& Options() const { return m_options; }
   const std::atomic<bool>& Still() const { return m_still; }
   IPin* Pin();
-  // Called once on the streaming thread at the frame limit of a device that gets lost:
-  // from then on Pause, Run and Stop answer "not connected", and the graph hears
-  // EC_DEVICE_LOST. Takes no lock (the host thread may hold it while joining the stream).
-  void DeviceLost();
+  // At the frame limit a device that gets lost is lost: from then on Pause, Run and Stop
+  // answer "not connected", and the graph hears EC_DEVICE_LOST. Takes no lock (the host
+  // thread may hold it while joining the stream).
+  void FrameLimitReached() override;
 
  private:
   ~CaptureFilter() override;
@@ -79,8 +81,7 @@ class CaptureFilter final
 
   std::recursive_mutex m_lock;
   FILTER_STATE m_state = State_Stopped;
-  IFilterGraph* m_graph = nullptr;                   // not counted: the graph holds the filter
-  std::atomic<IFilterGraph*> m_eventGraph{nullptr};  // the same, for the streaming thread
+  std::atomic<IFilterGraph*> m_graph{nullptr};  // not counted: the graph holds the filter
   std::atomic<bool> m_lost{false};
   std::wstring m_name;
   ComHolder<IReferenceClock> m_clock;

@@ -36,9 +36,7 @@ void* CapturePin::Interface(REFIID iid) {
 }
 
 void CapturePin::OptionsLoaded() {
-  m_streamer.SetFrameLimit(m_filter.Options().stopAfterFrames);
-  if (m_filter.Options().losesDevice)
-    m_streamer.SetLimitReached([](void* filter) { static_cast<CaptureFilter*>(filter)->DeviceLost(); }, &m_filter);
+  m_streamer.SetFrameLimit(m_filter.Options().stopAfterFrames, &m_filter);
   const uint32_t damage = m_filter.Options().mjpgDamage;
   m_streamer.SetMjpgDamage(damage <= static_cast<uint32_t>(MjpgDamage::NoHuffmanTables)
                                ? static_cast<MjpgDamage>(damage)

@@ -21,51 +21,34 @@ const Table& TheTable() {
   return table;
 }
 
-DWORD FourCc(PixelFormat p) {
-  switch (p) {
-    case PixelFormat::Yuy2:
-      return MAKEFOURCC('Y', 'U', 'Y', '2');
-    case PixelFormat::Uyvy:
-      return MAKEFOURCC('U', 'Y', 'V', 'Y');
-    case PixelFormat::Mjpg:
-      return MAKEFOURCC('M', 'J', 'P', 'G');
-    case PixelFormat::Nv12:
-      return MAKEFOURCC('N', 'V', '1', '2');
-    case PixelFormat::I420:
-      return MAKEFOURCC('I', '4', '2', '0');
-    case PixelFormat::Yv12:
-      return MAKEFOURCC('Y', 'V', '1', '2');
-    default:
-      return BI_RGB;
-  }
-}
+// MEDIASUBTYPE_I420: the headers name only IYUV. A FOURCC subtype is the FOURCC, then
+// 0000-0010-8000-00AA00389B71.
+constexpr GUID kSubtypeI420 = {
+    MAKEFOURCC('I', '4', '2', '0'), 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
-WORD BitCount(PixelFormat p) {
-  switch (p) {
-    case PixelFormat::Yuy2:
-    case PixelFormat::Uyvy:
-      return 16;
-    case PixelFormat::Rgb32:
-      return 32;
-    case PixelFormat::Nv12:
-    case PixelFormat::I420:
-    case PixelFormat::Yv12:
-      return 12;
-    default:
-      return 24;
-  }
-}
+// What the media type says of each pixel format, in PixelFormat order.
+struct PixelInfo {
+  const GUID* subtype;
+  DWORD compression;  // biCompression
+  WORD bits;          // biBitCount
+};
+const PixelInfo kPixelInfo[kPixelFormatCount] = {
+    {&MEDIASUBTYPE_RGB24, BI_RGB, 24},
+    {&MEDIASUBTYPE_YUY2, MAKEFOURCC('Y', 'U', 'Y', '2'), 16},
+    {&MEDIASUBTYPE_UYVY, MAKEFOURCC('U', 'Y', 'V', 'Y'), 16},
+    {&MEDIASUBTYPE_MJPG, MAKEFOURCC('M', 'J', 'P', 'G'), 24},
+    {&MEDIASUBTYPE_RGB32, BI_RGB, 32},
+    {&MEDIASUBTYPE_NV12, MAKEFOURCC('N', 'V', '1', '2'), 12},
+    {&kSubtypeI420, MAKEFOURCC('I', '4', '2', '0'), 12},
+    {&MEDIASUBTYPE_YV12, MAKEFOURCC('Y', 'V', '1', '2'), 12},
+};
 
-// FOURCC subtypes: the FOURCC as the first field, then 0000-0010-8000-00AA00389B71.
-constexpr GUID FourCcSubtype(DWORD fourcc) {
-  return {fourcc, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const PixelInfo& InfoOf(PixelFormat p) {
+  const int i = static_cast<int>(p);
+  return kPixelInfo[i >= 0 && i < kPixelFormatCount ? i : 0];
 }
 
 }  // namespace
-
-const GUID kSubtypeNv12 = FourCcSubtype(MAKEFOURCC('N', 'V', '1', '2'));
-const GUID kSubtypeI420 = FourCcSubtype(MAKEFOURCC('I', '4', '2', '0'));
-const GUID kSubtypeYv12 = FourCcSubtype(MAKEFOURCC('Y', 'V', '1', '2'));
 
 const FrameFormat& FormatAt(int index) {
   return TheTable().formats[(index >= 0 && index < kFormatCount) ? index : kDefaultFormat];
@@ -79,26 +62,7 @@ int FormatIndex(const FrameFormat& f) {
   return -1;
 }
 
-const GUID& SubtypeOf(PixelFormat p) {
-  switch (p) {
-    case PixelFormat::Yuy2:
-      return MEDIASUBTYPE_YUY2;
-    case PixelFormat::Uyvy:
-      return MEDIASUBTYPE_UYVY;
-    case PixelFormat::Mjpg:
-      return MEDIASUBTYPE_MJPG;
-    case PixelFormat::Rgb32:
-      return MEDIASUBTYPE_RGB32;
-    case PixelFormat::Nv12:
-      return kSubtypeNv12;
-    case PixelFormat::I420:
-      return kSubtypeI420;
-    case PixelFormat::Yv12:
-      return kSubtypeYv12;
-    default:
-      return MEDIASUBTYPE_RGB24;
-  }
-}
+const GUID& SubtypeOf(PixelFormat p) { return *InfoOf(p).subtype; }
 
 HRESULT FillMediaType(const FrameFormat& f, AM_MEDIA_TYPE* mt) {
   if (mt == nullptr) return E_POINTER;
@@ -114,8 +78,8 @@ HRESULT FillMediaType(const FrameFormat& f, AM_MEDIA_TYPE* mt) {
   bih.biWidth = f.width;
   bih.biHeight = f.height;  // positive: RGB bottom-up; the FOURCC formats are top-down
   bih.biPlanes = 1;
-  bih.biBitCount = BitCount(f.pixel);
-  bih.biCompression = FourCc(f.pixel);
+  bih.biBitCount = InfoOf(f.pixel).bits;
+  bih.biCompression = InfoOf(f.pixel).compression;
   bih.biSizeImage = image;
   mt->majortype = MEDIATYPE_Video;
   mt->subtype = SubtypeOf(f.pixel);

@@ -23,10 +23,6 @@ constexpr int kDefaultFormat = 1;
 int FormatIndex(const FrameFormat& format);  // -1 when not one of the table
 
 const GUID& SubtypeOf(PixelFormat pixel);
-// The FOURCC-based subtypes the platform's headers may lack.
-extern const GUID kSubtypeNv12;
-extern const GUID kSubtypeI420;
-extern const GUID kSubtypeYv12;
 
 // Fills a media type (format block in task memory) for a table format.
 HRESULT FillMediaType(const FrameFormat& format, AM_MEDIA_TYPE* mt);

@@ -80,7 +80,7 @@ void Streamer::Loop() {
     const bool unplugged = m_limit != 0 && m_frames >= m_limit;
     if (unplugged && !m_limitReported) {
       m_limitReported = true;
-      if (m_onLimit != nullptr) m_onLimit(m_limitContext);
+      if (m_limitListener != nullptr) m_limitListener->FrameLimitReached();
     }
     if (halted || unplugged) {
       WaitForSingleObject(m_wake, INFINITE);

@@ -20,6 +20,16 @@ struct StreamStatistics {
   uint64_t tickFrequency = 1;
 };
 
+// Hears, on the streaming thread and once in the filter's life, that the frame limit
+// was reached.
+class FrameLimitListener {
+ public:
+  virtual void FrameLimitReached() = 0;
+
+ protected:
+  ~FrameLimitListener() = default;
+};
+
 class Streamer {
  public:
   Streamer();
@@ -27,12 +37,11 @@ class Streamer {
   Streamer(const Streamer&) = delete;
   Streamer& operator=(const Streamer&) = delete;
 
-  // After `limit` frames in the filter's life no more are delivered (0: no limit).
-  void SetFrameLimit(uint32_t limit) { m_limit = limit; }
-  // Called once on the streaming thread when the limit is reached (null: nothing).
-  void SetLimitReached(void (*onLimit)(void*), void* context) {
-    m_onLimit = onLimit;
-    m_limitContext = context;
+  // After `limit` frames in the filter's life no more are delivered (0: no limit), and
+  // `listener` hears it (set before the first Run).
+  void SetFrameLimit(uint32_t limit, FrameLimitListener* listener) {
+    m_limit = limit;
+    m_limitListener = listener;
   }
   // What is done to the MJPG frames it delivers (set before the first Run).
   void SetMjpgDamage(MjpgDamage damage) { m_damage = damage; }
@@ -58,8 +67,7 @@ class Streamer {
   std::atomic<bool> m_deliver{false};
   std::atomic<uint32_t> m_runGeneration{0};
   uint32_t m_limit = 0;
-  void (*m_onLimit)(void*) = nullptr;
-  void* m_limitContext = nullptr;
+  FrameLimitListener* m_limitListener = nullptr;
   bool m_limitReported = false;  // the streaming thread's own
   MjpgDamage m_damage = MjpgDamage::None;
   std::atomic<uint32_t> m_frames{0};

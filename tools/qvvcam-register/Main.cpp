@@ -16,6 +16,7 @@ void Usage() {
       "  classes [DLL]             register the classes of qvvcam.dll (default: next to this program)\n"
       "  add SUBKEY NAME [options] add a device; devices list in SUBKEY order\n"
       "      --stop-after N        deliver N frames, then none (an unplugged camera)\n"
+      "      --lose-device         after those N frames the device is lost (EC_DEVICE_LOST)\n"
       "      --mjpg-damage KIND    MJPG frames: truncated or corrupt (every odd frame), no-huffman\n"
       "      --no-stream-config    the pin offers no IAMStreamConfig\n"
       "      --no-pages            no property pages\n"
@@ -68,6 +69,8 @@ int Add(int argc, wchar_t** argv) {
         fputs("--stop-after needs a number\n", stderr);
         return 2;
       }
+    } else if (option == L"--lose-device") {
+      d.losesDevice = true;
     } else if (option == L"--mjpg-damage" && i + 1 < argc) {
       const std::wstring kind = argv[++i];
       d.mjpgDamage = kind == L"truncated" ? 1 : kind == L"corrupt" ? 2 : kind == L"no-huffman" ? 3 : 0;
@@ -102,6 +105,7 @@ int List() {
             d.entry.readableName ? d.entry.friendlyName.c_str() : L"<no name>", d.ours ? L"qvvcam" : d.clsid.c_str());
     if (d.entry.broken) wprintf(L" broken");
     if (d.entry.stopAfterFrames) wprintf(L" stop-after=%lu", static_cast<unsigned long>(d.entry.stopAfterFrames));
+    if (d.entry.losesDevice) wprintf(L" lose-device");
     if (d.entry.mjpgDamage) wprintf(L" mjpg-damage=%lu", static_cast<unsigned long>(d.entry.mjpgDamage));
     if (d.entry.noStreamConfig) wprintf(L" no-stream-config");
     if (d.entry.noPropertyPages) wprintf(L" no-pages");

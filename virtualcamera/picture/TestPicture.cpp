@@ -130,6 +130,28 @@ size_t RowOffset(const FrameFormat& f, int y) {
   return static_cast<size_t>(memRow) * Stride(f);
 }
 
+bool IsRgb24FrameOfSize(const uint8_t* frame, size_t size, int width, int height) {
+  const FrameFormat f{PixelFormat::Rgb24, width, height};
+  return frame != nullptr && IsSupported(f) && size == FrameCapacity(f);
+}
+
+// Fills sequence and checksum from the stamp's bits (bitAt(k) for bit k, MSB first);
+// true when the magic reads right. The inverse of StampBit.
+template <class BitAt>
+bool ReadStampFields(FrameCheck& check, BitAt bitAt) {
+  uint32_t magic = 0;
+  for (int k = 0; k < kStampBits; ++k) {
+    const uint32_t bit = bitAt(k) ? 1u : 0u;
+    if (k < 16)
+      magic = (magic << 1) | bit;
+    else if (k < 48)
+      check.sequence = (check.sequence << 1) | bit;
+    else
+      check.checksum = (check.checksum << 1) | bit;
+  }
+  return magic == kStampMagic;
+}
+
 uint32_t Rgb24ContentSum(const uint8_t* frame, int width, int height) {
   const size_t covered = static_cast<size_t>(height - kStampRows) * width * 3;
   return WeightedSum(frame, covered);
@@ -443,52 +465,33 @@ std::vector<uint8_t> ExpectedRgb24(const FrameFormat& format, uint32_t sequence)
 
 FrameCheck ReadRgb24Stamp(const uint8_t* frame, size_t size, int width, int height) {
   FrameCheck check;
-  const FrameFormat f{PixelFormat::Rgb24, width, height};
-  if (frame == nullptr || !IsSupported(f) || size != FrameCapacity(f)) {
+  if (!IsRgb24FrameOfSize(frame, size, width, height)) {
     check.status = FrameStatus::WrongSize;
     return check;
   }
   const size_t stride = static_cast<size_t>(width) * 3;
-  uint32_t magic = 0;
-  for (int k = 0; k < kStampBits; ++k) {
+  const bool magic = ReadStampFields(check, [&](int k) {
     int sum = 0;
     for (int y = 3; y <= 4; ++y) {
       const uint8_t* row = frame + static_cast<size_t>(height - 1 - y) * stride;
       for (int x = k * kStampCellWidth + 1; x <= k * kStampCellWidth + 2; ++x) sum += row[3 * x + 1];
     }
-    const uint32_t bit = sum > 4 * 128 ? 1u : 0u;
-    if (k < 16)
-      magic = (magic << 1) | bit;
-    else if (k < 48)
-      check.sequence = (check.sequence << 1) | bit;
-    else
-      check.checksum = (check.checksum << 1) | bit;
-  }
-  check.status = magic == kStampMagic ? FrameStatus::Ok : FrameStatus::NoStamp;
+    return sum > 4 * 128;
+  });
+  check.status = magic ? FrameStatus::Ok : FrameStatus::NoStamp;
   return check;
 }
 
 FrameCheck CheckRgb24Frame(const uint8_t* frame, size_t size, int width, int height) {
   FrameCheck check;
-  const FrameFormat f{PixelFormat::Rgb24, width, height};
-  if (frame == nullptr || !IsSupported(f) || size != FrameCapacity(f)) {
+  if (!IsRgb24FrameOfSize(frame, size, width, height)) {
     check.status = FrameStatus::WrongSize;
     return check;
   }
   const size_t stride = static_cast<size_t>(width) * 3;
   const uint8_t* top = frame + static_cast<size_t>(height - 1) * stride;  // visual row 0
-  uint32_t magic = 0;
-  for (int k = 0; k < kStampBits; ++k) {
-    const uint32_t bit = top[static_cast<size_t>(k) * kStampCellWidth * 3] > 127 ? 1u : 0u;
-    if (k < 16)
-      magic = (magic << 1) | bit;
-    else if (k < 48)
-      check.sequence = (check.sequence << 1) | bit;
-    else
-      check.checksum = (check.checksum << 1) | bit;
-  }
-  // Every byte of the band must be exactly what those bits draw.
-  bool exact = magic == kStampMagic;
+  // Every byte of the band must be exactly what the bits read draw.
+  bool exact = ReadStampFields(check, [&](int k) { return top[static_cast<size_t>(k) * kStampCellWidth * 3] > 127; });
   for (int y = 0; exact && y < kStampRows; ++y) {
     const uint8_t* row = frame + static_cast<size_t>(height - 1 - y) * stride;
     for (size_t i = 0; i < stride; ++i) {

@@ -112,10 +112,10 @@ HRESULT WriteDevice(const DeviceEntry& d) {
   if (SUCCEEDED(hr))
     hr = SetString(key.h, kValueClsid, GuidString(d.broken ? CLSID_QvVirtualCameraBroken : CLSID_QvVirtualCamera));
   if (SUCCEEDED(hr) && d.stopAfterFrames) hr = SetDword(key.h, kValueStopAfterFrames, d.stopAfterFrames);
-  if (SUCCEEDED(hr) && d.mjpgDamage) hr = SetDword(key.h, kValueMjpgDamage, d.mjpgDamage);
   if (SUCCEEDED(hr) && d.noStreamConfig) hr = SetDword(key.h, kValueNoStreamConfig, 1);
   if (SUCCEEDED(hr) && d.noPropertyPages) hr = SetDword(key.h, kValueNoPropertyPages, 1);
   if (SUCCEEDED(hr) && d.losesDevice) hr = SetDword(key.h, kValueLoseDevice, 1);
+  if (SUCCEEDED(hr) && d.mjpgDamage) hr = SetDword(key.h, kValueMjpgDamage, d.mjpgDamage);
   return hr;
 }
 
@@ -146,10 +146,10 @@ std::vector<ListedDevice> ListDevices() {
       d.ours = _wcsicmp(d.clsid.c_str(), ours.c_str()) == 0 || _wcsicmp(d.clsid.c_str(), broken.c_str()) == 0;
       d.entry.broken = _wcsicmp(d.clsid.c_str(), broken.c_str()) == 0;
       d.entry.stopAfterFrames = ReadDword(key.h, kValueStopAfterFrames);
-      d.entry.mjpgDamage = ReadDword(key.h, kValueMjpgDamage);
       d.entry.noStreamConfig = ReadDword(key.h, kValueNoStreamConfig) != 0;
       d.entry.noPropertyPages = ReadDword(key.h, kValueNoPropertyPages) != 0;
       d.entry.losesDevice = ReadDword(key.h, kValueLoseDevice) != 0;
+      d.entry.mjpgDamage = ReadDword(key.h, kValueMjpgDamage);
     }
     list.push_back(d);
   }

@@ -68,10 +68,10 @@ VirtualCameraDevices::VirtualCameraDevices(const std::vector<VirtualDevice>& dev
     entry.readableName = devices[i].readableName;
     entry.broken = devices[i].failsToCreate;
     entry.stopAfterFrames = devices[i].stopAfterFrames;
-    entry.mjpgDamage = devices[i].mjpgDamage;
     entry.noStreamConfig = devices[i].noStreamConfig;
     entry.noPropertyPages = devices[i].noPropertyPages;
     entry.losesDevice = devices[i].losesDevice;
+    entry.mjpgDamage = devices[i].mjpgDamage;
     const HRESULT written = qvvcam::WriteDevice(entry);
     m_subkeys.push_back(subkey);
     if (FAILED(written)) {
