@@ -69,8 +69,8 @@ STDMETHODIMP CDSGrabberCB::BufferCB(double, BYTE* buffer, long length) {
     if (seen != kGrabFlagOff) g_nGrabFlag.compare_exchange_strong(seen, kGrabFlagOff);
     return S_OK;
   }
-  // Only frames the grab can hand out are kept; a frame of an unexpected length is not
-  // recorded (the flag is left as it is).
+  // Only frames the grab can hand out are kept: a sample that can't hold the recorded
+  // format's picture is not recorded (the flag is left as it is).
   // The flag is asked again before publishing, so a host that turns recording off and
   // then clears the frame finds nothing recorded by a call already under way.
   if (length <= 0 ||

@@ -68,8 +68,12 @@ int FrameStore::Fill(const uint8_t* data, size_t length, uint64_t* state) {
   size_t copied = m_frameBytes;
   switch (m_lengths) {
     case Lengths::Rows:
-      padded = length != m_frameBytes;
-      if (padded && length != m_paddedRowBytes * m_rows) return -1;
+      // Exactly the picture: rows as they are. Otherwise the picture with padded rows
+      // starts the sample, and whatever follows it (an allocator-sized buffer, a
+      // driver's trailer) is not copied. Lengths in between fit neither layout.
+      if (length == m_frameBytes) break;
+      if (length < m_paddedRowBytes * m_rows) return -1;
+      padded = m_paddedRowBytes != m_rowBytes;
       break;
     case Lengths::Leading:
       if (length < m_frameBytes) return -1;

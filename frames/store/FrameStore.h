@@ -20,10 +20,12 @@ class FrameStore {
  public:
   static constexpr int kSlots = 3;
 
-  // Frames of rows rows of rowBytes bytes each. A delivered frame is accepted when it
-  // is exactly rows * rowBytes bytes, or rows * paddedRowBytes when the platform pads
-  // rows (the padding is then dropped). Returns false, and accepts nothing, for an
-  // empty or overflowing size or when memory can't be had. Host thread, no writer.
+  // Frames of rows rows of rowBytes bytes each. A delivered sample is accepted when it
+  // is exactly rows * rowBytes bytes (rows as they are), or at least rows *
+  // paddedRowBytes: the frame's rows then start the sample paddedRowBytes apart (the
+  // padding and any bytes after the last row are dropped). Returns false, and accepts
+  // nothing, for an empty or overflowing size or when memory can't be had. Host thread,
+  // no writer.
   bool Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes);
   // Frames of frameBytes, delivered in samples of at least that many bytes: the first
   // frameBytes are the frame, the rest is not copied. Same refusals as Configure.

@@ -113,11 +113,13 @@ TEST(FrameStoreOversize, DropsAreCountedUntilTheNextConfiguration) {
   EXPECT_EQ(0u, store.OversizeDrops());
   EXPECT_FALSE(Grab(store).has_value()) << "a configuration forgets the newest frame";
 
-  // Fixed frames of another length are refused but are not "larger than a slot".
+  // Fixed frames in longer samples are taken from the sample's start, shorter ones are
+  // refused, and neither is "larger than a slot".
   ASSERT_TRUE(store.Configure(8, 4, 8));
-  EXPECT_FALSE(store.Publish(big.data(), big.size()));
-  ASSERT_TRUE(store.ConfigureLeading(32));
+  EXPECT_TRUE(store.Publish(big.data(), big.size()));
   const auto shorter = Pattern(31, 5);
+  EXPECT_FALSE(store.Publish(shorter.data(), shorter.size()));
+  ASSERT_TRUE(store.ConfigureLeading(32));
   EXPECT_FALSE(store.Publish(shorter.data(), shorter.size()));
   EXPECT_EQ(0u, store.OversizeDrops());
 }
@@ -131,7 +133,7 @@ TEST(FrameStoreOversize, EachConfigurationTakesItsOwnRule) {
   ASSERT_EQ(50u, Grab(store)->bytes.size());
 
   ASSERT_TRUE(store.Configure(10, 10, 12));  // the slots are big enough and are kept
-  EXPECT_FALSE(store.Publish(sample.data(), 50)) << "fixed frames take their own length only";
+  EXPECT_FALSE(store.Publish(sample.data(), 50)) << "fixed frames need the whole picture";
   ASSERT_TRUE(store.Publish(sample.data(), 120));
   EXPECT_EQ(100u, Grab(store)->bytes.size()) << "padded rows handed out unpadded";
 

@@ -3,6 +3,7 @@
 // refused sizes and lengths record nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -300,8 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<History>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------
-// Lengths: exactly the frame, or the frame with padded rows; anything else is refused
-// and the frame recorded before stays.
+// Lengths: exactly the frame, or at least the frame with padded rows; anything else is
+// refused and the frame recorded before stays.
 
 struct LengthCase {
   size_t rowBytes, rows, paddedRowBytes;
@@ -318,9 +319,7 @@ TEST_P(FrameStoreWrongLength, IsNotRecordedAndTheEarlierFrameStays) {
   FillFrame(good.data(), good.size(), 1);
   ASSERT_TRUE(store.Publish(good.data(), good.size()));
 
-  // Big enough to read for any length under test but the absurd one, which must be
-  // refused before a byte is read.
-  std::vector<uint8_t> wrong(c.length < (1u << 20) ? c.length + 1 : 16);
+  std::vector<uint8_t> wrong(c.length + 1);
   FillFrame(wrong.data(), wrong.size(), 2);
   EXPECT_FALSE(store.Publish(wrong.data(), c.length));
   std::vector<uint8_t> grabbed;
@@ -331,12 +330,40 @@ TEST_P(FrameStoreWrongLength, IsNotRecordedAndTheEarlierFrameStays) {
 
 INSTANTIATE_TEST_SUITE_P(Lengths, FrameStoreWrongLength,
                          testing::Values(LengthCase{30, 4, 32, 0}, LengthCase{30, 4, 32, 1}, LengthCase{30, 4, 32, 119},
+                                         // Longer than the rows as they are, shorter than padded ones.
                                          LengthCase{30, 4, 32, 121}, LengthCase{30, 4, 32, 127},
-                                         LengthCase{30, 4, 32, 129}, LengthCase{30, 4, 32, 240},
-                                         LengthCase{30, 4, 32, std::numeric_limits<size_t>::max()},
-                                         // Rows already aligned: only the exact length.
-                                         LengthCase{24, 2, 24, 47}, LengthCase{24, 2, 24, 49},
-                                         LengthCase{24, 2, 24, 64}));
+                                         LengthCase{24, 2, 24, 0}, LengthCase{24, 2, 24, 47}));
+
+// Samples longer than the picture (an allocator-sized buffer, bytes after the picture):
+// the picture starts the sample with padded rows, and the rest is never copied. The
+// absurd length is read only as far as the picture goes.
+struct LongerCase {
+  size_t rowBytes, rows, paddedRowBytes;
+  size_t length;
+};
+
+class FrameStoreLongerSample : public testing::TestWithParam<LongerCase> {};
+
+TEST_P(FrameStoreLongerSample, HandsOutThePictureAtItsStart) {
+  const LongerCase& c = GetParam();
+  FrameStore store;
+  ASSERT_TRUE(store.Configure(c.rowBytes, c.rows, c.paddedRowBytes));
+  const size_t readable = std::min(c.length, c.paddedRowBytes * c.rows + 64);
+  std::vector<uint8_t> sample(readable, 0xEE);
+  FillPadded(sample.data(), c.rowBytes, c.rows, c.paddedRowBytes, 7);
+  std::vector<uint8_t> expected(c.rowBytes * c.rows);
+  FillFrame(expected.data(), expected.size(), 7);
+  ASSERT_TRUE(store.Publish(sample.data(), c.length));
+  std::vector<uint8_t> grabbed;
+  ASSERT_TRUE(Grab(store, grabbed).has_value());
+  EXPECT_EQ(expected, grabbed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, FrameStoreLongerSample,
+                         testing::Values(LongerCase{30, 4, 32, 128}, LongerCase{30, 4, 32, 129},
+                                         LongerCase{30, 4, 32, 240}, LongerCase{24, 2, 24, 49},
+                                         LongerCase{24, 2, 24, 64}, LongerCase{641 * 3, 3, 641 * 3 + 1, 4096 * 3},
+                                         LongerCase{30, 4, 32, std::numeric_limits<size_t>::max()}));
 
 // ---------------------------------------------------------------------------------
 // Padded rows are delivered, unpadded rows are handed out.
