@@ -91,14 +91,19 @@ void CDSCamera::ChangeResolution() {
   qv::AddGrabberToGraph(graph, grabberFilter);
   qv::RenderThroughGrabber(builder, MEDIATYPE_Interleaved, captureFilter, grabberFilter);
 
-  if (format.HasTaskRecord()) {
+  // Frames arrive in the type the grabber connected with, which a pin may choose apart
+  // from the format it reported: that type is recorded, so samples of another size are
+  // never taken for the chosen picture. The chosen format stands in only when the
+  // grabber tells none.
+  MediaTypeHolder connected;
+  if (SUCCEEDED(grabber->GetConnectedMediaType(connected.Get()))) {
+    qv::RecordGrabbedFormat(*connected);
+  } else if (format.HasTaskRecord()) {
     qv::RecordGrabbedFormat(*format);
-  } else if (SUCCEEDED(grabber->GetConnectedMediaType(request.Get()))) {
-    qv::RecordGrabbedFormat(*request);
-    ReleaseMediaType(*request);
   } else {
     g_grabberCB.RecordFormat(MEDIASUBTYPE_RGB24, 0, 0);
   }
+  connected.Reset();
 
   qv::StartBufferCallbacks(grabber);
 
