@@ -1,5 +1,6 @@
 #include "CaptureFilter.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 
@@ -182,6 +183,8 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (ReadNumber(bag, kValueNoPropertyPages, &number)) m_options.propertyPages = number == 0;
   if (ReadNumber(bag, kValueLoseDevice, &number)) m_options.losesDevice = number != 0;
   if (ReadNumber(bag, kValueMjpgDamage, &number)) m_options.mjpgDamage = number;
+  if (ReadNumber(bag, kValueSampleSlack, &number)) m_options.sampleSlack = std::min(number, kMaxSampleSlack);
+  if (ReadNumber(bag, kValueFormatIgnored, &number)) m_options.formatIgnored = number != 0;
   m_pin->OptionsLoaded();
   return S_OK;
 }

@@ -19,6 +19,9 @@ namespace qvvcam {
 
 class CapturePin;
 
+// The most bytes a sample may carry after its picture.
+constexpr uint32_t kMaxSampleSlack = 65536;
+
 struct DeviceOptions {
   std::wstring friendlyName = L"QV Virtual Camera";
   uint32_t stopAfterFrames = 0;
@@ -26,6 +29,8 @@ struct DeviceOptions {
   bool propertyPages = true;
   bool losesDevice = false;  // at the frame limit: lost (see FrameLimitReached)
   uint32_t mjpgDamage = 0;   // a MjpgDamage value; others are ignored
+  uint32_t sampleSlack = 0;  // bytes each sample carries after its picture
+  bool formatIgnored = false;  // SetFormat is reported by GetFormat but not connected with
 };
 
 class CaptureFilter final

@@ -41,7 +41,10 @@ void CapturePin::OptionsLoaded() {
   m_streamer.SetMjpgDamage(damage <= static_cast<uint32_t>(MjpgDamage::NoHuffmanTables)
                                ? static_cast<MjpgDamage>(damage)
                                : MjpgDamage::None);
+  m_streamer.SetSampleSlack(m_filter.Options().sampleSlack);
 }
+
+bool CapturePin::OffersOnlyCurrentLocked() const { return m_formatSet || m_filter.Options().formatIgnored; }
 
 int CapturePin::CurrentFormatLocked() const { return m_connected ? m_connectedFormat : m_format; }
 
@@ -54,7 +57,7 @@ STDMETHODIMP CapturePin::Connect(IPin* receiver, const AM_MEDIA_TYPE* mt) {
   if (m_filter.StateLocked() != State_Stopped) return VFW_E_NOT_STOPPED;
   // The current format first; after SetFormat nothing else.
   std::vector<int> candidates{m_format};
-  if (!m_formatSet)
+  if (!OffersOnlyCurrentLocked())
     for (int i = 0; i < kFormatCount; ++i)
       if (i != m_format) candidates.push_back(i);
   HRESULT last = VFW_E_NO_ACCEPTABLE_TYPES;
@@ -103,7 +106,7 @@ HRESULT CapturePin::NegotiateAllocator(IMemInputPin* input, const FrameFormat& f
   if (FAILED(hr) || !allocator)
     hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, allocator.OutVoid());
   if (FAILED(hr)) return hr;
-  const long capacity = static_cast<long>(FrameCapacity(format));
+  const long capacity = static_cast<long>(FrameCapacity(format) + m_filter.Options().sampleSlack);
   wanted.cBuffers = std::max(wanted.cBuffers, kBufferCount);
   wanted.cbBuffer = std::max(wanted.cbBuffer, capacity);
   wanted.cbAlign = std::max(wanted.cbAlign, 1L);
@@ -178,7 +181,7 @@ STDMETHODIMP CapturePin::QueryAccept(const AM_MEDIA_TYPE* mt) {
   FrameFormat format;
   if (!FormatOfMediaType(mt, &format)) return S_FALSE;
   std::lock_guard<std::recursive_mutex> hold(m_filter.Lock());
-  if (m_formatSet && FormatIndex(format) != m_format) return S_FALSE;
+  if (OffersOnlyCurrentLocked() && FormatIndex(format) != m_format) return S_FALSE;
   return S_OK;
 }
 
@@ -186,7 +189,7 @@ STDMETHODIMP CapturePin::EnumMediaTypes(IEnumMediaTypes** types) {
   if (types == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> hold(m_filter.Lock());
   std::vector<int> offered{m_format};
-  if (!m_formatSet)
+  if (!OffersOnlyCurrentLocked())
     for (int i = 0; i < kFormatCount; ++i)
       if (i != m_format) offered.push_back(i);
   *types = new MediaTypeEnumerator(std::move(offered), 0);
@@ -231,6 +234,12 @@ STDMETHODIMP CapturePin::SetFormat(AM_MEDIA_TYPE* mt) {
   const int index = FormatIndex(format);
   std::lock_guard<std::recursive_mutex> hold(m_filter.Lock());
   if (m_filter.StateLocked() != State_Stopped) return VFW_E_NOT_STOPPED;
+  if (m_filter.Options().formatIgnored) {
+    // A driver that takes the call and goes on delivering what it did.
+    m_reportedFormat = index;
+    m_reportedFormatSet = true;
+    return S_OK;
+  }
   if (!m_connected) {
     m_format = index;
     m_formatSet = true;
@@ -264,7 +273,8 @@ STDMETHODIMP CapturePin::SetFormat(AM_MEDIA_TYPE* mt) {
 STDMETHODIMP CapturePin::GetFormat(AM_MEDIA_TYPE** mt) {
   if (mt == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> hold(m_filter.Lock());
-  *mt = NewMediaType(FormatAt(CurrentFormatLocked()));
+  const bool reportSet = m_filter.Options().formatIgnored && m_reportedFormatSet && !m_connected;
+  *mt = NewMediaType(FormatAt(reportSet ? m_reportedFormat : CurrentFormatLocked()));
   return *mt ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -66,6 +66,9 @@ class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig,
   HRESULT NegotiateAllocator(IMemInputPin* input, const FrameFormat& format);
   void ClearConnection();
   int CurrentFormatLocked() const;
+  // Only the current format is offered and connected with (after SetFormat, or always
+  // when SetFormat is ignored).
+  bool OffersOnlyCurrentLocked() const;
 
   CaptureFilter& m_filter;
   ComHolder<IPin> m_connected;
@@ -75,6 +78,9 @@ class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig,
   int m_connectedFormat = -1;
   int m_format = kDefaultFormat;  // what GetFormat reports and the next connection uses
   bool m_formatSet = false;       // after SetFormat only that format is offered
+  // With the ignored-format option: what SetFormat set, reported while unconnected only.
+  int m_reportedFormat = kDefaultFormat;
+  bool m_reportedFormatSet = false;
   std::unique_ptr<TestPicture> m_picture;
   ComHolder<IReferenceClock> m_runClock;
   Streamer m_streamer;

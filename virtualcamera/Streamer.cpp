@@ -1,10 +1,14 @@
 #include "Streamer.h"
 
+#include <cstring>
+
 #include "ComHolder.h"
 #include "MediaFormats.h"
 
 namespace qvvcam {
 namespace {
+
+constexpr uint8_t kSlackByte = 0xEE;
 
 LONGLONG Now() {
   LARGE_INTEGER t;
@@ -117,6 +121,11 @@ bool Streamer::Deliver(uint32_t sequence, bool first) {
   if (length != 0 && m_damage != MjpgDamage::None && m_picture->Format().pixel == PixelFormat::Mjpg)
     length = ApplyMjpgDamage(m_damage, sequence, data, length);
   if (length == 0) return false;
+  // The slack's bytes are never part of a picture: a grab that took them would show it.
+  if (m_slack != 0 && static_cast<size_t>(sample->GetSize()) - length >= m_slack) {
+    std::memset(data + length, kSlackByte, m_slack);
+    length += m_slack;
+  }
   REFERENCE_TIME start = 0;
   IReferenceClock* clock = m_clock;
   if (clock != nullptr && SUCCEEDED(clock->GetTime(&start))) {

@@ -45,6 +45,9 @@ class Streamer {
   }
   // What is done to the MJPG frames it delivers (set before the first Run).
   void SetMjpgDamage(MjpgDamage damage) { m_damage = damage; }
+  // Bytes each sample carries after its picture (set before the first Run; the
+  // allocator's buffers must have room for them).
+  void SetSampleSlack(uint32_t bytes) { m_slack = bytes; }
   // Running: start the thread if needed and deliver with stream times from tStart on the
   // clock (or from now without one). The pointers stay valid until Quit returns.
   void Run(IMemAllocator* allocator, IMemInputPin* input, const TestPicture* picture, const std::atomic<bool>* still,
@@ -70,6 +73,7 @@ class Streamer {
   FrameLimitListener* m_limitListener = nullptr;
   bool m_limitReported = false;  // the streaming thread's own
   MjpgDamage m_damage = MjpgDamage::None;
+  uint32_t m_slack = 0;
   std::atomic<uint32_t> m_frames{0};
   std::atomic<uint64_t> m_workTicks{0};
   LARGE_INTEGER m_frequency{};

@@ -18,6 +18,8 @@ void Usage() {
       "      --stop-after N        deliver N frames, then none (an unplugged camera)\n"
       "      --lose-device         after those N frames the device is lost (EC_DEVICE_LOST)\n"
       "      --mjpg-damage KIND    MJPG frames: truncated or corrupt (every odd frame), no-huffman\n"
+      "      --sample-slack N      every sample is N bytes longer than its picture\n"
+      "      --format-ignored      SetFormat is reported but the pin connects in its first format\n"
       "      --no-stream-config    the pin offers no IAMStreamConfig\n"
       "      --no-pages            no property pages\n"
       "      --broken              creating the filter fails\n"
@@ -78,6 +80,15 @@ int Add(int argc, wchar_t** argv) {
         fputs("--mjpg-damage takes truncated, corrupt or no-huffman\n", stderr);
         return 2;
       }
+    } else if (option == L"--sample-slack" && i + 1 < argc) {
+      wchar_t* end = nullptr;
+      d.sampleSlack = static_cast<DWORD>(wcstoul(argv[++i], &end, 10));
+      if (end == nullptr || *end != 0) {
+        fputs("--sample-slack needs a number of bytes\n", stderr);
+        return 2;
+      }
+    } else if (option == L"--format-ignored") {
+      d.formatIgnored = true;
     } else if (option == L"--no-stream-config") {
       d.noStreamConfig = true;
     } else if (option == L"--no-pages") {
@@ -107,6 +118,8 @@ int List() {
     if (d.entry.stopAfterFrames) wprintf(L" stop-after=%lu", static_cast<unsigned long>(d.entry.stopAfterFrames));
     if (d.entry.losesDevice) wprintf(L" lose-device");
     if (d.entry.mjpgDamage) wprintf(L" mjpg-damage=%lu", static_cast<unsigned long>(d.entry.mjpgDamage));
+    if (d.entry.sampleSlack) wprintf(L" sample-slack=%lu", static_cast<unsigned long>(d.entry.sampleSlack));
+    if (d.entry.formatIgnored) wprintf(L" format-ignored");
     if (d.entry.noStreamConfig) wprintf(L" no-stream-config");
     if (d.entry.noPropertyPages) wprintf(L" no-pages");
     wprintf(L"\n");

@@ -116,6 +116,8 @@ HRESULT WriteDevice(const DeviceEntry& d) {
   if (SUCCEEDED(hr) && d.noPropertyPages) hr = SetDword(key.h, kValueNoPropertyPages, 1);
   if (SUCCEEDED(hr) && d.losesDevice) hr = SetDword(key.h, kValueLoseDevice, 1);
   if (SUCCEEDED(hr) && d.mjpgDamage) hr = SetDword(key.h, kValueMjpgDamage, d.mjpgDamage);
+  if (SUCCEEDED(hr) && d.sampleSlack) hr = SetDword(key.h, kValueSampleSlack, d.sampleSlack);
+  if (SUCCEEDED(hr) && d.formatIgnored) hr = SetDword(key.h, kValueFormatIgnored, 1);
   return hr;
 }
 
@@ -150,6 +152,8 @@ std::vector<ListedDevice> ListDevices() {
       d.entry.noPropertyPages = ReadDword(key.h, kValueNoPropertyPages) != 0;
       d.entry.losesDevice = ReadDword(key.h, kValueLoseDevice) != 0;
       d.entry.mjpgDamage = ReadDword(key.h, kValueMjpgDamage);
+      d.entry.sampleSlack = ReadDword(key.h, kValueSampleSlack);
+      d.entry.formatIgnored = ReadDword(key.h, kValueFormatIgnored) != 0;
     }
     list.push_back(d);
   }

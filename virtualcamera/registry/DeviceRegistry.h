@@ -20,6 +20,8 @@ struct DeviceEntry {
   bool noPropertyPages = false;
   bool losesDevice = false;  // at stopAfterFrames the device is lost, not just silent
   DWORD mjpgDamage = 0;      // QvMjpgDamage: a qvvcam::MjpgDamage value
+  DWORD sampleSlack = 0;     // QvSampleSlack: bytes after each picture
+  bool formatIgnored = false;  // QvFormatIgnored: SetFormat reported, never used
 };
 
 // HKLM\Software\Classes\CLSID\{860BB310-5D01-11d0-BD3B-00A0C911CE86}\Instance

@@ -32,6 +32,10 @@ constexpr const wchar_t* kValueNoPropertyPages = L"QvNoPropertyPages";  // 1: no
 // 1: at the frame limit the device is lost (EC_DEVICE_LOST; Pause, Run and Stop then fail)
 constexpr const wchar_t* kValueLoseDevice = L"QvLoseDevice";
 constexpr const wchar_t* kValueMjpgDamage = L"QvMjpgDamage";  // 1 truncated, 2 corrupt, 3 no Huffman tables
+// N: every sample is N bytes longer than its picture (an allocator-sized buffer)
+constexpr const wchar_t* kValueSampleSlack = L"QvSampleSlack";
+// 1: SetFormat is accepted and reported, but the pin keeps connecting in its first format
+constexpr const wchar_t* kValueFormatIgnored = L"QvFormatIgnored";
 
 // Control IDs of the property pages' child windows (children of the page window, which
 // is a child of the property frame's page host).

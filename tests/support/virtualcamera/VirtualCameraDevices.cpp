@@ -72,6 +72,8 @@ VirtualCameraDevices::VirtualCameraDevices(const std::vector<VirtualDevice>& dev
     entry.noPropertyPages = devices[i].noPropertyPages;
     entry.losesDevice = devices[i].losesDevice;
     entry.mjpgDamage = devices[i].mjpgDamage;
+    entry.sampleSlack = devices[i].sampleSlack;
+    entry.formatIgnored = devices[i].formatIgnored;
     const HRESULT written = qvvcam::WriteDevice(entry);
     m_subkeys.push_back(subkey);
     if (FAILED(written)) {

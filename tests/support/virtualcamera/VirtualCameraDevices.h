@@ -31,6 +31,8 @@ struct VirtualDevice {
   bool failsToCreate = false;                // BindToObject fails (the class can't be created)
   bool losesDevice = false;                  // at stopAfterFrames: EC_DEVICE_LOST, Pause/Run/Stop fail
   uint32_t mjpgDamage = 0;                   // QvMjpgDamage: 1 truncated, 2 corrupt, 3 no Huffman tables
+  uint32_t sampleSlack = 0;                  // QvSampleSlack: bytes after each picture in its sample
+  bool formatIgnored = false;                // QvFormatIgnored: SetFormat reported, never connected with
 
   static VirtualDevice Named(std::wstring name);
   static VirtualDevice Unreadable();
