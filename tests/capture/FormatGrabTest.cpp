@@ -1,7 +1,9 @@
-// The formats a grab converts or decodes, through the DLL on the virtual camera: after the
-// user picks each on the stream-format page, the grabbed frames are the exact BGR24 of the
-// picture (4:2:0, RGB32) or libjpeg-turbo's own decode of the frame's bytes (MJPG), fresh
-// and stamped; the damaged-MJPG devices hand over their good frames only.
+// The formats a grab copies, converts or decodes, through the DLL on the virtual camera:
+// after the user picks each on the stream-format page, the grabbed frames are the exact
+// BGR24 of the picture (RGB24, 4:2:2, 4:2:0, RGB32) or libjpeg-turbo's own decode of the
+// frame's bytes (MJPG), fresh and stamped; the damaged-MJPG devices hand over their good
+// frames only; samples longer than their pictures still grab whole; and a pin that
+// delivers another format than it reports is grabbed in the format it delivers.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -136,9 +138,8 @@ class FormatGrab : public ::testing::Test {
     DestroyWindow(host);
     CoUninitialize();
   }
-  void Start(uint32_t damage = 0) {
-    qvtest::VirtualDevice device = qvtest::VirtualDevice::Named(L"Camera");
-    device.mjpgDamage = damage;
+  static qvtest::VirtualDevice Camera() { return qvtest::VirtualDevice::Named(L"Camera"); }
+  void Start(const qvtest::VirtualDevice& device = Camera()) {
     devices = std::make_unique<qvtest::VirtualCameraDevices>(std::vector<qvtest::VirtualDevice>{device});
     ASSERT_TRUE(devices->Ok()) << devices->Error();
     ASSERT_EQ(1, DSCameraInit(0, host));
@@ -162,12 +163,42 @@ TEST_F(FormatGrab, EachNewFormatPickedOnThePageGrabsAsExpected) {
 TEST_F(FormatGrab, DamagedMjpgDevicesHandOverTheirGoodFramesOnly) {
   for (qvvcam::MjpgDamage damage :
        {qvvcam::MjpgDamage::Truncated, qvvcam::MjpgDamage::Corrupt, qvvcam::MjpgDamage::NoHuffmanTables}) {
-    Start(static_cast<uint32_t>(damage));
+    qvtest::VirtualDevice device = Camera();
+    device.mjpgDamage = static_cast<uint32_t>(damage);
+    Start(device);
     ASSERT_TRUE(ChangeFormat(FormatEntry(PixelFormat::Mjpg, 640)));
     ExpectExactGrabs({PixelFormat::Mjpg, 640, 480}, damage, 6);
     DSCameraUnInit();
     devices.reset();
   }
+}
+
+// Samples longer than their pictures (an allocator-sized buffer, bytes after the picture):
+// each format picked still grabs whole, the trailing bytes never part of a frame.
+TEST_F(FormatGrab, SamplesLongerThanThePictureGrabWhole) {
+  qvtest::VirtualDevice device = Camera();
+  device.sampleSlack = 4099;
+  Start(device);
+  ExpectExactGrabs({PixelFormat::Rgb24, 640, 480});  // the first build's format
+  const FrameFormat chosen[] = {{PixelFormat::Yuy2, 320, 240},   {PixelFormat::Uyvy, 1280, 720},
+                                {PixelFormat::Rgb24, 1920, 1080}, {PixelFormat::Nv12, 640, 480},
+                                {PixelFormat::Mjpg, 640, 480}};
+  for (const FrameFormat& format : chosen) {
+    ASSERT_TRUE(ChangeFormat(FormatEntry(format.pixel, format.width)));
+    ExpectExactGrabs(format);
+  }
+}
+
+// A pin that takes SetFormat, reports the format set, and goes on delivering RGB24
+// 640x480: the grab records the type the grabber connected with, so the host is told the
+// delivered size and gets whole frames of it, never the first bytes of a bigger picture
+// taken for the smaller one picked.
+TEST_F(FormatGrab, TheDeliveredFormatIsRecordedNotTheReportedOne) {
+  qvtest::VirtualDevice device = Camera();
+  device.formatIgnored = true;
+  Start(device);
+  ASSERT_TRUE(ChangeFormat(FormatEntry(PixelFormat::Rgb24, 320)));
+  ExpectExactGrabs({PixelFormat::Rgb24, 640, 480});
 }
 
 }  // namespace
