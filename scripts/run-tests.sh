@@ -11,7 +11,7 @@ PRESETS=("$@")
 if [ ${#PRESETS[@]} -eq 0 ]; then PRESETS=(native native-asan native-tsan mingw i686 fuzz); fi
 
 passed=0; failed=0; broken=()
-FUZZ_SECONDS=55
+FUZZ_SECONDS=45
 LOGDIR="$ROOT/build/logs"; mkdir -p "$LOGDIR"
 
 run_ctest_preset() {
