@@ -36,7 +36,7 @@ MediaTypeHolder ShowFormatPages(IAMStreamConfig* config) {
 void CDSCamera::ChangeResolution() {
   // Recording off first, then the frame forgotten: a frame arriving in between can't
   // be recorded after the clear.
-  g_nGrabFlag = 0;
+  g_nGrabFlag = kGrabFlagOff;
   g_grabberCB.ClearRecordedFrame();
   if (!m_bInitialized) return;
   if (!m_pMediaControl) {
@@ -114,5 +114,5 @@ void CDSCamera::ChangeResolution() {
   control.Reset();
   m_pMediaControl.Reset();
   SetupVideoWindow();
-  g_nGrabFlag = 1;
+  g_nGrabFlag = kGrabFlagOn;
 }
