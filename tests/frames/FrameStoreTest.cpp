@@ -337,15 +337,10 @@ INSTANTIATE_TEST_SUITE_P(Lengths, FrameStoreWrongLength,
 // Samples longer than the picture (an allocator-sized buffer, bytes after the picture):
 // the picture starts the sample with padded rows, and the rest is never copied. The
 // absurd length is read only as far as the picture goes.
-struct LongerCase {
-  size_t rowBytes, rows, paddedRowBytes;
-  size_t length;
-};
-
-class FrameStoreLongerSample : public testing::TestWithParam<LongerCase> {};
+class FrameStoreLongerSample : public testing::TestWithParam<LengthCase> {};
 
 TEST_P(FrameStoreLongerSample, HandsOutThePictureAtItsStart) {
-  const LongerCase& c = GetParam();
+  const LengthCase& c = GetParam();
   FrameStore store;
   ASSERT_TRUE(store.Configure(c.rowBytes, c.rows, c.paddedRowBytes));
   const size_t readable = std::min(c.length, c.paddedRowBytes * c.rows + 64);
@@ -360,10 +355,10 @@ TEST_P(FrameStoreLongerSample, HandsOutThePictureAtItsStart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, FrameStoreLongerSample,
-                         testing::Values(LongerCase{30, 4, 32, 128}, LongerCase{30, 4, 32, 129},
-                                         LongerCase{30, 4, 32, 240}, LongerCase{24, 2, 24, 49},
-                                         LongerCase{24, 2, 24, 64}, LongerCase{641 * 3, 3, 641 * 3 + 1, 4096 * 3},
-                                         LongerCase{30, 4, 32, std::numeric_limits<size_t>::max()}));
+                         testing::Values(LengthCase{30, 4, 32, 128}, LengthCase{30, 4, 32, 129},
+                                         LengthCase{30, 4, 32, 240}, LengthCase{24, 2, 24, 49},
+                                         LengthCase{24, 2, 24, 64}, LengthCase{641 * 3, 3, 641 * 3 + 1, 4096 * 3},
+                                         LengthCase{30, 4, 32, std::numeric_limits<size_t>::max()}));
 
 // ---------------------------------------------------------------------------------
 // Padded rows are delivered, unpadded rows are handed out.

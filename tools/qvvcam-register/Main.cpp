@@ -54,6 +54,13 @@ int RegisterClassesOf(const std::wstring& dll) {
   return 0;
 }
 
+// A whole decimal number, nothing after it.
+bool ReadCount(const wchar_t* text, DWORD* count) {
+  wchar_t* end = nullptr;
+  *count = static_cast<DWORD>(wcstoul(text, &end, 10));
+  return end != nullptr && end != text && *end == 0;
+}
+
 int Add(int argc, wchar_t** argv) {
   if (argc < 4) {
     Usage();
@@ -65,9 +72,7 @@ int Add(int argc, wchar_t** argv) {
   for (int i = 4; i < argc; ++i) {
     const std::wstring option = argv[i];
     if (option == L"--stop-after" && i + 1 < argc) {
-      wchar_t* end = nullptr;
-      d.stopAfterFrames = static_cast<DWORD>(wcstoul(argv[++i], &end, 10));
-      if (end == nullptr || *end != 0) {
+      if (!ReadCount(argv[++i], &d.stopAfterFrames)) {
         fputs("--stop-after needs a number\n", stderr);
         return 2;
       }
@@ -81,9 +86,7 @@ int Add(int argc, wchar_t** argv) {
         return 2;
       }
     } else if (option == L"--sample-slack" && i + 1 < argc) {
-      wchar_t* end = nullptr;
-      d.sampleSlack = static_cast<DWORD>(wcstoul(argv[++i], &end, 10));
-      if (end == nullptr || *end != 0) {
+      if (!ReadCount(argv[++i], &d.sampleSlack)) {
         fputs("--sample-slack needs a number of bytes\n", stderr);
         return 2;
       }
