@@ -1,5 +1,6 @@
-// The capture source filter: one output pin in the capture category, configured per
-// device from the values its moniker's property bag holds.
+// The capture source filter: an output pin in the capture category (and, on a device
+// that asks for it, a second one in the preview category), configured per device from
+// the values its moniker's property bag holds.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +25,7 @@ struct DeviceOptions {
   uint32_t stopAfterFrames = 0;
   bool streamConfig = true;
   bool propertyPages = true;
+  bool previewPin = false;  // a preview pin after the capture pin
   bool losesDevice = false;  // at the frame limit: lost (see FrameLimitReached)
   uint32_t mjpgDamage = 0;   // a MjpgDamage value; others are ignored
 };
@@ -69,7 +71,9 @@ class CaptureFilter final
   IFilterGraph* GraphLocked() const { return m_graph; }
   const DeviceOptions& Options() const { return m_options; }
   const std::atomic<bool>& Still() const { return m_still; }
-  IPin* Pin();
+  // The pins, capture pin first; the preview pin only on a device that has one.
+  ULONG PinCount() const { return m_options.previewPin ? 2 : 1; }
+  IPin* PinAt(ULONG index);
   // At the frame limit a device that gets lost is lost: from then on Pause, Run and Stop
   // answer "not connected", and the graph hears EC_DEVICE_LOST. Takes no lock (the host
   // thread may hold it while joining the stream).
@@ -78,6 +82,8 @@ class CaptureFilter final
  private:
   ~CaptureFilter() override;
   void* Interface(REFIID iid) override;
+  // Stopped -> paused for every pin; on a failure none stays active.
+  HRESULT ActivatePins();
 
   std::recursive_mutex m_lock;
   FILTER_STATE m_state = State_Stopped;
@@ -87,7 +93,11 @@ class CaptureFilter final
   ComHolder<IReferenceClock> m_clock;
   DeviceOptions m_options;
   std::atomic<bool> m_still{false};
-  std::unique_ptr<CapturePin> m_pin;  // no count of its own: it counts on the filter
+  // No counts of their own: they count on the filter.
+  std::unique_ptr<CapturePin> m_pin;
+  std::unique_ptr<CapturePin> m_previewPin;
+  template <class Action>
+  void ForEachPin(Action action);
 };
 
 }  // namespace qvvcam

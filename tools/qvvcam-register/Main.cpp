@@ -20,6 +20,7 @@ void Usage() {
       "      --mjpg-damage KIND    MJPG frames: truncated or corrupt (every odd frame), no-huffman\n"
       "      --no-stream-config    the pin offers no IAMStreamConfig\n"
       "      --no-pages            no property pages\n"
+      "      --preview-pin         a preview pin as well as the capture pin\n"
       "      --broken              creating the filter fails\n"
       "      --unreadable          an empty subkey: a device without a readable name\n"
       "  remove SUBKEY             remove one device\n"
@@ -82,6 +83,8 @@ int Add(int argc, wchar_t** argv) {
       d.noStreamConfig = true;
     } else if (option == L"--no-pages") {
       d.noPropertyPages = true;
+    } else if (option == L"--preview-pin") {
+      d.previewPin = true;
     } else if (option == L"--broken") {
       d.broken = true;
     } else if (option == L"--unreadable") {
@@ -109,6 +112,7 @@ int List() {
     if (d.entry.mjpgDamage) wprintf(L" mjpg-damage=%lu", static_cast<unsigned long>(d.entry.mjpgDamage));
     if (d.entry.noStreamConfig) wprintf(L" no-stream-config");
     if (d.entry.noPropertyPages) wprintf(L" no-pages");
+    if (d.entry.previewPin) wprintf(L" preview-pin");
     wprintf(L"\n");
   }
   return 0;
