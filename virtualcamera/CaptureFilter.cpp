@@ -72,6 +72,8 @@ STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
 
 namespace {
 constexpr HRESULT kNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+// What a device that refuses to stop answers.
+constexpr HRESULT kRefused = E_FAIL;
 }  // namespace
 
 void CaptureFilter::FrameLimitReached() {
@@ -85,6 +87,8 @@ void CaptureFilter::FrameLimitReached() {
 
 STDMETHODIMP CaptureFilter::Stop() {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
+  // A device that refuses stays as it is, still delivering; only its end stops it.
+  if (m_options.refusesStop && m_state != State_Stopped) return kRefused;
   // A lost device still lets its own thread go, but says it is gone.
   if (m_state != State_Stopped) ForEachPin([](CapturePin& pin) { pin.Deactivate(); });
   m_state = State_Stopped;
@@ -103,6 +107,7 @@ HRESULT CaptureFilter::ActivatePins() {
 STDMETHODIMP CaptureFilter::Pause() {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
   if (m_lost) return kNotConnected;
+  if (m_options.refusesStop && m_state == State_Running) return kRefused;
   if (m_state == State_Stopped) {
     const HRESULT hr = ActivatePins();
     if (FAILED(hr)) return hr;
@@ -208,6 +213,7 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (ReadNumber(bag, kValueNoStreamConfig, &number)) m_options.streamConfig = number == 0;
   if (ReadNumber(bag, kValueNoPropertyPages, &number)) m_options.propertyPages = number == 0;
   if (ReadNumber(bag, kValuePreviewPin, &number)) m_options.previewPin = number != 0;
+  if (ReadNumber(bag, kValueRefuseStop, &number)) m_options.refusesStop = number != 0;
   if (ReadNumber(bag, kValueLoseDevice, &number)) m_options.losesDevice = number != 0;
   if (ReadNumber(bag, kValueMjpgDamage, &number)) m_options.mjpgDamage = number;
   m_pin->OptionsLoaded();

@@ -26,6 +26,7 @@ struct DeviceOptions {
   bool streamConfig = true;
   bool propertyPages = true;
   bool previewPin = false;  // a preview pin after the capture pin
+  bool refusesStop = false;  // once started, Stop and Pause fail and change nothing
   bool losesDevice = false;  // at the frame limit: lost (see FrameLimitReached)
   uint32_t mjpgDamage = 0;   // a MjpgDamage value; others are ignored
 };

@@ -30,6 +30,8 @@ constexpr const wchar_t* kValueStopAfterFrames = L"QvStopAfterFrames";  // deliv
 constexpr const wchar_t* kValueNoStreamConfig = L"QvNoStreamConfig";    // 1: pin without IAMStreamConfig
 constexpr const wchar_t* kValueNoPropertyPages = L"QvNoPropertyPages";  // 1: no ISpecifyPropertyPages
 constexpr const wchar_t* kValuePreviewPin = L"QvPreviewPin";            // 1: a preview pin after the capture pin
+// 1: once it has left Stopped, Stop and Pause answer E_FAIL and change nothing
+constexpr const wchar_t* kValueRefuseStop = L"QvRefuseStop";
 // 1: at the frame limit the device is lost (EC_DEVICE_LOST; Pause, Run and Stop then fail)
 constexpr const wchar_t* kValueLoseDevice = L"QvLoseDevice";
 constexpr const wchar_t* kValueMjpgDamage = L"QvMjpgDamage";  // 1 truncated, 2 corrupt, 3 no Huffman tables

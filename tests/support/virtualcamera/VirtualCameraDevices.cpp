@@ -71,6 +71,7 @@ VirtualCameraDevices::VirtualCameraDevices(const std::vector<VirtualDevice>& dev
     entry.noStreamConfig = devices[i].noStreamConfig;
     entry.noPropertyPages = devices[i].noPropertyPages;
     entry.previewPin = devices[i].previewPin;
+    entry.refusesStop = devices[i].refusesStop;
     entry.losesDevice = devices[i].losesDevice;
     entry.mjpgDamage = devices[i].mjpgDamage;
     const HRESULT written = qvvcam::WriteDevice(entry);
