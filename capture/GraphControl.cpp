@@ -121,6 +121,9 @@ void CDSCamera::TearDownGraph() {
         refused.insert(filter.Get());
       }
     }
+    // A filter still listed refused to stop, so its pins refuse to disconnect. The
+    // platform's graph, when released, retries removing it for ever: the graph is kept.
+    m_bGraphKept = CountFilters(filters) > 0;
   }
 
   // Each holder is set to null before the reference it held is released.

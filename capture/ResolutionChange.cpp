@@ -31,6 +31,21 @@ MediaTypeHolder ShowFormatPages(IAMStreamConfig* config) {
   return MediaTypeHolder(format);
 }
 
+// Whether the graph lists the filter, by COM identity.
+bool GraphHolds(IGraphBuilder* graph, IBaseFilter* filter) {
+  ComHolder<IUnknown> wanted;
+  if (FAILED(filter->QueryInterface(IID_IUnknown, wanted.OutVoid())) || !wanted) return false;
+  ComHolder<IEnumFilters> filters;
+  if (FAILED(graph->EnumFilters(filters.Out())) || !filters) return false;
+  ComHolder<IBaseFilter> listed;
+  while (filters->Next(1, listed.Out(), nullptr) == S_OK) {
+    ComHolder<IUnknown> identity;
+    if (listed && SUCCEEDED(listed->QueryInterface(IID_IUnknown, identity.OutVoid())) && identity.Get() == wanted.Get())
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void CDSCamera::ChangeResolution() {
@@ -77,7 +92,10 @@ void CDSCamera::ChangeResolution() {
   // the graph stays stopped with the capture filter alone, and nothing is recorded.
   if (!grabber || !graph) return;
 
-  graph->AddFilter(captureFilter, L"Capture Filter");
+  // The capture filter normally never left the graph. The platform's graph accepts the
+  // same filter a second time under a new name, and then runs, stops and removes it
+  // twice, so it is added back only when it is really gone.
+  if (captureFilter && !GraphHolds(graph, captureFilter)) graph->AddFilter(captureFilter, L"Capture Filter");
   ComHolder<IBaseFilter> grabberFilter = qv::GrabberFilterOf(grabber);
 
   MediaTypeHolder request;

@@ -34,15 +34,24 @@ bool ReadNumber(IPropertyBag* bag, const wchar_t* name, uint32_t* value) {
 
 }  // namespace
 
-CaptureFilter::CaptureFilter() : m_pin(std::make_unique<CapturePin>(*this)) {}
+CaptureFilter::CaptureFilter()
+    : m_pin(std::make_unique<CapturePin>(*this, PIN_CATEGORY_CAPTURE, kPinName)),
+      m_previewPin(std::make_unique<CapturePin>(*this, PIN_CATEGORY_PREVIEW, kPreviewPinName)) {}
 
 CaptureFilter::~CaptureFilter() {
   {
     std::lock_guard<std::recursive_mutex> hold(m_lock);
-    if (m_state != State_Stopped) m_pin->Deactivate();
+    if (m_state != State_Stopped) ForEachPin([](CapturePin& pin) { pin.Deactivate(); });
     m_state = State_Stopped;
   }
+  m_previewPin.reset();
   m_pin.reset();
+}
+
+template <class Action>
+void CaptureFilter::ForEachPin(Action action) {
+  action(*m_pin);
+  if (m_options.previewPin) action(*m_previewPin);
 }
 
 void* CaptureFilter::Interface(REFIID iid) {
@@ -51,7 +60,10 @@ void* CaptureFilter::Interface(REFIID iid) {
   return Listed(iid);
 }
 
-IPin* CaptureFilter::Pin() { return m_pin.get(); }
+IPin* CaptureFilter::PinAt(ULONG index) {
+  if (index == 0) return m_pin.get();
+  return index == 1 && m_options.previewPin ? m_previewPin.get() : nullptr;
+}
 
 STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
   if (clsid == nullptr) return E_POINTER;
@@ -61,6 +73,8 @@ STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
 
 namespace {
 constexpr HRESULT kNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+// What a device that refuses to stop answers.
+constexpr HRESULT kRefused = E_FAIL;
 }  // namespace
 
 void CaptureFilter::FrameLimitReached() {
@@ -74,20 +88,32 @@ void CaptureFilter::FrameLimitReached() {
 
 STDMETHODIMP CaptureFilter::Stop() {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
+  // A device that refuses stays as it is, still delivering; only its end stops it.
+  if (m_options.refusesStop && m_state != State_Stopped) return kRefused;
   // A lost device still lets its own thread go, but says it is gone.
-  if (m_state != State_Stopped) m_pin->Deactivate();
+  if (m_state != State_Stopped) ForEachPin([](CapturePin& pin) { pin.Deactivate(); });
   m_state = State_Stopped;
   return m_lost ? kNotConnected : S_OK;
+}
+
+HRESULT CaptureFilter::ActivatePins() {
+  HRESULT hr = S_OK;
+  ForEachPin([&](CapturePin& pin) {
+    if (SUCCEEDED(hr)) hr = pin.Activate();
+  });
+  if (FAILED(hr)) ForEachPin([](CapturePin& pin) { pin.Deactivate(); });
+  return hr;
 }
 
 STDMETHODIMP CaptureFilter::Pause() {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
   if (m_lost) return kNotConnected;
+  if (m_options.refusesStop && m_state == State_Running) return kRefused;
   if (m_state == State_Stopped) {
-    const HRESULT hr = m_pin->Activate();
+    const HRESULT hr = ActivatePins();
     if (FAILED(hr)) return hr;
   } else if (m_state == State_Running) {
-    m_pin->Pause();
+    ForEachPin([](CapturePin& pin) { pin.Pause(); });
   }
   m_state = State_Paused;
   return S_OK;
@@ -97,11 +123,11 @@ STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME start) {
   std::lock_guard<std::recursive_mutex> hold(m_lock);
   if (m_lost) return kNotConnected;
   if (m_state == State_Stopped) {
-    const HRESULT hr = m_pin->Activate();
+    const HRESULT hr = ActivatePins();
     if (FAILED(hr)) return hr;
     m_state = State_Paused;
   }
-  if (m_state != State_Running) m_pin->Run(m_clock.Get(), start);
+  if (m_state != State_Running) ForEachPin([&](CapturePin& pin) { pin.Run(m_clock.Get(), start); });
   m_state = State_Running;
   return S_OK;
 }
@@ -136,10 +162,15 @@ STDMETHODIMP CaptureFilter::FindPin(LPCWSTR id, IPin** pin) {
   if (pin == nullptr) return E_POINTER;
   *pin = nullptr;
   if (id == nullptr) return E_POINTER;
-  if (wcscmp(id, kPinName) != 0) return VFW_E_NOT_FOUND;
-  *pin = m_pin.get();
-  m_pin->AddRef();
-  return S_OK;
+  for (ULONG i = 0; i < PinCount(); ++i) {
+    CapturePin* candidate = i == 0 ? m_pin.get() : m_previewPin.get();
+    if (wcscmp(id, candidate->Name()) == 0) {
+      *pin = candidate;
+      candidate->AddRef();
+      return S_OK;
+    }
+  }
+  return VFW_E_NOT_FOUND;
 }
 
 STDMETHODIMP CaptureFilter::QueryFilterInfo(FILTER_INFO* info) {
@@ -170,7 +201,8 @@ STDMETHODIMP CaptureFilter::InitNew() { return S_OK; }
 STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (bag == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> hold(m_lock);
-  if (m_pin->IsConnectedLocked() || m_state != State_Stopped) return E_UNEXPECTED;
+  if (m_pin->IsConnectedLocked() || m_previewPin->IsConnectedLocked() || m_state != State_Stopped)
+    return E_UNEXPECTED;
   VARIANT v;
   VariantInit(&v);
   v.vt = VT_BSTR;
@@ -181,11 +213,14 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (ReadNumber(bag, kValueStopAfterFrames, &number)) m_options.stopAfterFrames = number;
   if (ReadNumber(bag, kValueNoStreamConfig, &number)) m_options.streamConfig = number == 0;
   if (ReadNumber(bag, kValueNoPropertyPages, &number)) m_options.propertyPages = number == 0;
+  if (ReadNumber(bag, kValuePreviewPin, &number)) m_options.previewPin = number != 0;
+  if (ReadNumber(bag, kValueRefuseStop, &number)) m_options.refusesStop = number != 0;
   if (ReadNumber(bag, kValueLoseDevice, &number)) m_options.losesDevice = number != 0;
   if (ReadNumber(bag, kValueMjpgDamage, &number)) m_options.mjpgDamage = number;
   if (ReadNumber(bag, kValueSampleSlack, &number)) m_options.sampleSlack = std::min(number, kMaxSampleSlack);
   if (ReadNumber(bag, kValueFormatIgnored, &number)) m_options.formatIgnored = number != 0;
   m_pin->OptionsLoaded();
+  m_previewPin->OptionsLoaded();
   return S_OK;
 }
 
@@ -204,7 +239,12 @@ STDMETHODIMP CaptureFilter::SetPattern(LONG still) {
 }
 
 STDMETHODIMP CaptureFilter::GetStatistics(ULONG* frames, ULONGLONG* workTicks, ULONGLONG* tickFrequency) {
-  const StreamStatistics s = m_pin->Statistics();
+  StreamStatistics s = m_pin->Statistics();
+  if (m_options.previewPin) {
+    const StreamStatistics preview = m_previewPin->Statistics();
+    s.frames += preview.frames;
+    s.workTicks += preview.workTicks;
+  }
   if (frames) *frames = s.frames;
   if (workTicks) *workTicks = s.workTicks;
   if (tickFrequency) *tickFrequency = s.tickFrequency;

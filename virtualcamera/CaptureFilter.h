@@ -1,5 +1,6 @@
-// The capture source filter: one output pin in the capture category, configured per
-// device from the values its moniker's property bag holds.
+// The capture source filter: an output pin in the capture category (and, on a device
+// that asks for it, a second one in the preview category), configured per device from
+// the values its moniker's property bag holds.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +28,8 @@ struct DeviceOptions {
   uint32_t stopAfterFrames = 0;
   bool streamConfig = true;
   bool propertyPages = true;
+  bool previewPin = false;  // a preview pin after the capture pin
+  bool refusesStop = false;  // once started, Stop and Pause fail and change nothing
   bool losesDevice = false;  // at the frame limit: lost (see FrameLimitReached)
   uint32_t mjpgDamage = 0;   // a MjpgDamage value; others are ignored
   uint32_t sampleSlack = 0;  // bytes each sample carries after its picture
@@ -74,7 +77,9 @@ class CaptureFilter final
   IFilterGraph* GraphLocked() const { return m_graph; }
   const DeviceOptions& Options() const { return m_options; }
   const std::atomic<bool>& Still() const { return m_still; }
-  IPin* Pin();
+  // The pins, capture pin first; the preview pin only on a device that has one.
+  ULONG PinCount() const { return m_options.previewPin ? 2 : 1; }
+  IPin* PinAt(ULONG index);
   // At the frame limit a device that gets lost is lost: from then on Pause, Run and Stop
   // answer "not connected", and the graph hears EC_DEVICE_LOST. Takes no lock (the host
   // thread may hold it while joining the stream).
@@ -83,6 +88,8 @@ class CaptureFilter final
  private:
   ~CaptureFilter() override;
   void* Interface(REFIID iid) override;
+  // Stopped -> paused for every pin; on a failure none stays active.
+  HRESULT ActivatePins();
 
   std::recursive_mutex m_lock;
   FILTER_STATE m_state = State_Stopped;
@@ -92,7 +99,11 @@ class CaptureFilter final
   ComHolder<IReferenceClock> m_clock;
   DeviceOptions m_options;
   std::atomic<bool> m_still{false};
-  std::unique_ptr<CapturePin> m_pin;  // no count of its own: it counts on the filter
+  // No counts of their own: they count on the filter.
+  std::unique_ptr<CapturePin> m_pin;
+  std::unique_ptr<CapturePin> m_previewPin;
+  template <class Action>
+  void ForEachPin(Action action);
 };
 
 }  // namespace qvvcam

@@ -21,7 +21,8 @@ bool SameFormat(const FrameFormat& a, const FrameFormat& b) {
 
 }  // namespace
 
-CapturePin::CapturePin(CaptureFilter& filter) : ComObject(filter.Unknown()), m_filter(filter) {}
+CapturePin::CapturePin(CaptureFilter& filter, const GUID& category, const wchar_t* name)
+    : ComObject(filter.Unknown()), m_filter(filter), m_category(category), m_name(name) {}
 
 CapturePin::~CapturePin() {
   m_streamer.Quit();
@@ -164,7 +165,7 @@ STDMETHODIMP CapturePin::QueryPinInfo(PIN_INFO* info) {
   info->pFilter = &m_filter;
   m_filter.AddRef();
   info->dir = PINDIR_OUTPUT;
-  wcsncpy(info->achName, kPinName, MAX_PIN_NAME - 1);
+  wcsncpy(info->achName, m_name, MAX_PIN_NAME - 1);
   info->achName[MAX_PIN_NAME - 1] = 0;
   return S_OK;
 }
@@ -175,7 +176,7 @@ STDMETHODIMP CapturePin::QueryDirection(PIN_DIRECTION* direction) {
   return S_OK;
 }
 
-STDMETHODIMP CapturePin::QueryId(LPWSTR* id) { return TaskString(kPinName, id); }
+STDMETHODIMP CapturePin::QueryId(LPWSTR* id) { return TaskString(m_name, id); }
 
 STDMETHODIMP CapturePin::QueryAccept(const AM_MEDIA_TYPE* mt) {
   FrameFormat format;
@@ -214,7 +215,7 @@ STDMETHODIMP CapturePin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DW
   if (returned) *returned = sizeof(GUID);
   if (data == nullptr) return returned ? S_OK : E_POINTER;  // a size query
   if (dataSize < sizeof(GUID)) return E_UNEXPECTED;
-  *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
+  *static_cast<GUID*>(data) = m_category;
   return S_OK;
 }
 

@@ -1,5 +1,6 @@
-// The capture filter's one output pin: media types, connection and allocator
-// negotiation, stream configuration, the pin category, and the streaming thread.
+// An output pin of the capture filter (its capture pin, or its preview pin): media types,
+// connection and allocator negotiation, stream configuration, the pin category, and the
+// streaming thread.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +20,8 @@ class CaptureFilter;
 
 class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig, ISpecifyPropertyPages> {
  public:
-  explicit CapturePin(CaptureFilter& filter);
+  // category: what AMPROPERTY_PIN_CATEGORY answers; name: the pin's name and id.
+  CapturePin(CaptureFilter& filter, const GUID& category, const wchar_t* name);
   ~CapturePin() override;
 
   // IPin
@@ -58,6 +60,7 @@ class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig,
   void Deactivate();  // -> stopped: end the thread, decommit
   StreamStatistics Statistics() const { return m_streamer.Statistics(); }
   bool IsConnectedLocked() const { return static_cast<bool>(m_connected); }
+  const wchar_t* Name() const { return m_name; }
   void OptionsLoaded();  // the device's values are in: frame limit
 
  private:
@@ -71,6 +74,8 @@ class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig,
   bool OffersOnlyCurrentLocked() const;
 
   CaptureFilter& m_filter;
+  const GUID m_category;
+  const wchar_t* const m_name;
   ComHolder<IPin> m_connected;
   ComHolder<IMemInputPin> m_input;
   ComHolder<IMemAllocator> m_allocator;

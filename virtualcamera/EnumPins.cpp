@@ -4,8 +4,6 @@
 
 namespace qvvcam {
 
-constexpr ULONG kPinCount = 1;
-
 PinEnumerator::PinEnumerator(CaptureFilter* filter, ULONG position) : m_position(position) {
   m_filter.CopyFrom(filter);
 }
@@ -16,8 +14,8 @@ STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
   if (pins == nullptr) return E_POINTER;
   if (count > 1 && fetched == nullptr) return E_INVALIDARG;
   ULONG given = 0;
-  while (given < count && m_position < kPinCount) {
-    pins[given] = m_filter->Pin();
+  while (given < count && m_position < m_filter->PinCount()) {
+    pins[given] = m_filter->PinAt(m_position);
     pins[given]->AddRef();
     ++given;
     ++m_position;
@@ -27,9 +25,10 @@ STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
 }
 
 STDMETHODIMP PinEnumerator::Skip(ULONG count) {
-  const ULONG left = kPinCount - m_position;
+  const ULONG pinCount = m_filter->PinCount();
+  const ULONG left = pinCount - m_position;
   if (count > left) {
-    m_position = kPinCount;
+    m_position = pinCount;
     return S_FALSE;
   }
   m_position += count;

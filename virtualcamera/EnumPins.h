@@ -1,4 +1,4 @@
-// IEnumPins over the capture filter's one pin.
+// IEnumPins over the capture filter's pins.
 #pragma once
 
 #include <windows.h>

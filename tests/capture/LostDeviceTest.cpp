@@ -1,6 +1,7 @@
-// A camera that goes away while it runs: after 20 frames it delivers none, sends
-// EC_DEVICE_LOST, and its Pause, Run and Stop answer "not connected". Every call must
-// return, the close within a second, and the next open must work.
+// Cameras that the platform can't stop: one that goes away while it runs (after 20
+// frames it delivers none, sends EC_DEVICE_LOST, and its Pause, Run and Stop answer "not
+// connected"), and one whose Stop and Pause fail while it goes on delivering. Every call
+// must return, the close within a second, and the next open must work.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -92,10 +93,10 @@ class LostDevice : public ::testing::Test {
     EXPECT_LT(first, 20u);
   }
 
-  void CloseWithinLimitAndReopen() {
+  void CloseWithinLimitAndReopen(uint8_t next = 0) {
     const DWORD took = Watched("DSCameraUnInit", [] { EXPECT_EQ(1, DSCameraUnInit()); });
     EXPECT_LT(took, kCloseLimitMs) << "the close took " << took << " ms";
-    ASSERT_EQ(1, DSCameraInit(0, host)) << "the next open";
+    ASSERT_EQ(1, DSCameraInit(next, host)) << "the next open";
     DSCameraPlay();
     EXPECT_TRUE(WholeFrameWithin(5000)) << "the next open delivers";
     EXPECT_EQ(1, DSCameraUnInit());
@@ -131,4 +132,20 @@ TEST_F(LostDevice, CloseAfterTheLossWithoutAFormatChange) {
   OpenUntilLost();
   Watched("DSCameraStop", [] { EXPECT_EQ(1, DSCameraStop()); });
   CloseWithinLimitAndReopen();
+}
+
+TEST_F(LostDevice, CameraThatRefusesToStopStillClosesAndTheNextCameraOpens) {
+  qvtest::VirtualDevice refusing = qvtest::VirtualDevice::Named(L"Refuses");
+  refusing.refusesStop = true;
+  qvtest::VirtualCameraDevices devices({refusing, qvtest::VirtualDevice::Named(L"Normal")});
+  ASSERT_TRUE(devices.Ok()) << devices.Error();
+  ASSERT_EQ(1, DSCameraInit(0, host));
+  DSCameraPlay();
+  uint32_t first = 0, later = 0;
+  ASSERT_TRUE(WholeFrameWithin(5000));
+  ASSERT_TRUE(GrabWholeFrame(&first));
+  Watched("DSCameraStop", [] { EXPECT_EQ(1, DSCameraStop()); });
+  Sleep(200);
+  ASSERT_TRUE(GrabWholeFrame(&later)) << "the grab keeps a whole frame";
+  CloseWithinLimitAndReopen(1);
 }

@@ -22,6 +22,8 @@ void Usage() {
       "      --format-ignored      SetFormat is reported but the pin connects in its first format\n"
       "      --no-stream-config    the pin offers no IAMStreamConfig\n"
       "      --no-pages            no property pages\n"
+      "      --preview-pin         a preview pin as well as the capture pin\n"
+      "      --refuse-stop         once started, Stop and Pause fail (E_FAIL) and change nothing\n"
       "      --broken              creating the filter fails\n"
       "      --unreadable          an empty subkey: a device without a readable name\n"
       "  remove SUBKEY             remove one device\n"
@@ -96,6 +98,10 @@ int Add(int argc, wchar_t** argv) {
       d.noStreamConfig = true;
     } else if (option == L"--no-pages") {
       d.noPropertyPages = true;
+    } else if (option == L"--preview-pin") {
+      d.previewPin = true;
+    } else if (option == L"--refuse-stop") {
+      d.refusesStop = true;
     } else if (option == L"--broken") {
       d.broken = true;
     } else if (option == L"--unreadable") {
@@ -125,6 +131,8 @@ int List() {
     if (d.entry.formatIgnored) wprintf(L" format-ignored");
     if (d.entry.noStreamConfig) wprintf(L" no-stream-config");
     if (d.entry.noPropertyPages) wprintf(L" no-pages");
+    if (d.entry.previewPin) wprintf(L" preview-pin");
+    if (d.entry.refusesStop) wprintf(L" refuse-stop");
     wprintf(L"\n");
   }
   return 0;

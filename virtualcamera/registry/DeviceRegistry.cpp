@@ -114,6 +114,8 @@ HRESULT WriteDevice(const DeviceEntry& d) {
   if (SUCCEEDED(hr) && d.stopAfterFrames) hr = SetDword(key.h, kValueStopAfterFrames, d.stopAfterFrames);
   if (SUCCEEDED(hr) && d.noStreamConfig) hr = SetDword(key.h, kValueNoStreamConfig, 1);
   if (SUCCEEDED(hr) && d.noPropertyPages) hr = SetDword(key.h, kValueNoPropertyPages, 1);
+  if (SUCCEEDED(hr) && d.previewPin) hr = SetDword(key.h, kValuePreviewPin, 1);
+  if (SUCCEEDED(hr) && d.refusesStop) hr = SetDword(key.h, kValueRefuseStop, 1);
   if (SUCCEEDED(hr) && d.losesDevice) hr = SetDword(key.h, kValueLoseDevice, 1);
   if (SUCCEEDED(hr) && d.mjpgDamage) hr = SetDword(key.h, kValueMjpgDamage, d.mjpgDamage);
   if (SUCCEEDED(hr) && d.sampleSlack) hr = SetDword(key.h, kValueSampleSlack, d.sampleSlack);
@@ -150,6 +152,8 @@ std::vector<ListedDevice> ListDevices() {
       d.entry.stopAfterFrames = ReadDword(key.h, kValueStopAfterFrames);
       d.entry.noStreamConfig = ReadDword(key.h, kValueNoStreamConfig) != 0;
       d.entry.noPropertyPages = ReadDword(key.h, kValueNoPropertyPages) != 0;
+      d.entry.previewPin = ReadDword(key.h, kValuePreviewPin) != 0;
+      d.entry.refusesStop = ReadDword(key.h, kValueRefuseStop) != 0;
       d.entry.losesDevice = ReadDword(key.h, kValueLoseDevice) != 0;
       d.entry.mjpgDamage = ReadDword(key.h, kValueMjpgDamage);
       d.entry.sampleSlack = ReadDword(key.h, kValueSampleSlack);

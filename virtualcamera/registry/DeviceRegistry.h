@@ -18,6 +18,8 @@ struct DeviceEntry {
   DWORD stopAfterFrames = 0;  // 0: never stops
   bool noStreamConfig = false;
   bool noPropertyPages = false;
+  bool previewPin = false;  // QvPreviewPin: a preview pin as well as the capture pin
+  bool refusesStop = false;  // QvRefuseStop: once started, Stop and Pause fail
   bool losesDevice = false;  // at stopAfterFrames the device is lost, not just silent
   DWORD mjpgDamage = 0;      // QvMjpgDamage: a qvvcam::MjpgDamage value
   DWORD sampleSlack = 0;     // QvSampleSlack: bytes after each picture

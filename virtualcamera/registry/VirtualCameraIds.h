@@ -29,6 +29,9 @@ constexpr const wchar_t* kValueClsid = L"CLSID";
 constexpr const wchar_t* kValueStopAfterFrames = L"QvStopAfterFrames";  // deliver N frames, then none
 constexpr const wchar_t* kValueNoStreamConfig = L"QvNoStreamConfig";    // 1: pin without IAMStreamConfig
 constexpr const wchar_t* kValueNoPropertyPages = L"QvNoPropertyPages";  // 1: no ISpecifyPropertyPages
+constexpr const wchar_t* kValuePreviewPin = L"QvPreviewPin";            // 1: a preview pin after the capture pin
+// 1: once it has left Stopped, Stop and Pause answer E_FAIL and change nothing
+constexpr const wchar_t* kValueRefuseStop = L"QvRefuseStop";
 // 1: at the frame limit the device is lost (EC_DEVICE_LOST; Pause, Run and Stop then fail)
 constexpr const wchar_t* kValueLoseDevice = L"QvLoseDevice";
 constexpr const wchar_t* kValueMjpgDamage = L"QvMjpgDamage";  // 1 truncated, 2 corrupt, 3 no Huffman tables
@@ -44,7 +47,9 @@ constexpr int kFormatPageComboId = 1101;    // drop-down list, one entry per Get
 constexpr int kDevicePageLabelId = 1200;    // static with the device name
 constexpr int kDevicePagePatternId = 1201;  // drop-down list: "Moving box" (0), "Still box" (1)
 
-// Pin name and id of the one output pin.
+// Names and ids of the output pins: the capture pin, and the preview pin of a device
+// made with QvPreviewPin.
 constexpr const wchar_t* kPinName = L"Capture";
+constexpr const wchar_t* kPreviewPinName = L"Preview";
 
 }  // namespace qvvcam

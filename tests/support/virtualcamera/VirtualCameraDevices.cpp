@@ -70,6 +70,8 @@ VirtualCameraDevices::VirtualCameraDevices(const std::vector<VirtualDevice>& dev
     entry.stopAfterFrames = devices[i].stopAfterFrames;
     entry.noStreamConfig = devices[i].noStreamConfig;
     entry.noPropertyPages = devices[i].noPropertyPages;
+    entry.previewPin = devices[i].previewPin;
+    entry.refusesStop = devices[i].refusesStop;
     entry.losesDevice = devices[i].losesDevice;
     entry.mjpgDamage = devices[i].mjpgDamage;
     entry.sampleSlack = devices[i].sampleSlack;

@@ -29,6 +29,8 @@ struct VirtualDevice {
   bool noStreamConfig = false;               // the pin offers no IAMStreamConfig
   bool noPropertyPages = false;              // neither filter nor pin offers ISpecifyPropertyPages
   bool failsToCreate = false;                // BindToObject fails (the class can't be created)
+  bool previewPin = false;                   // a preview pin after the capture pin
+  bool refusesStop = false;                  // once started, Stop and Pause fail, changing nothing
   bool losesDevice = false;                  // at stopAfterFrames: EC_DEVICE_LOST, Pause/Run/Stop fail
   uint32_t mjpgDamage = 0;                   // QvMjpgDamage: 1 truncated, 2 corrupt, 3 no Huffman tables
   uint32_t sampleSlack = 0;                  // QvSampleSlack: bytes after each picture in its sample
