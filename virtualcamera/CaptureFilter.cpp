@@ -72,14 +72,17 @@ STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
 }
 
 namespace {
-constexpr HRESULT kNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+constexpr HRESULT kNotConnected = kLostDeviceResult;
 // What a device that refuses to stop answers.
 constexpr HRESULT kRefused = E_FAIL;
 }  // namespace
 
 void CaptureFilter::FrameLimitReached() {
-  if (!m_options.losesDevice) return;
-  m_lost = true;
+  if (m_options.losesDevice) DeviceLost();
+}
+
+void CaptureFilter::DeviceLost() {
+  if (m_lost.exchange(true)) return;  // the graph hears it once
   IFilterGraph* graph = m_graph;
   ComHolder<IMediaEventSink> events;
   if (graph != nullptr && SUCCEEDED(events.QueryFrom(graph, IID_IMediaEventSink)) && events)
@@ -219,6 +222,7 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog*) {
   if (ReadNumber(bag, kValueMjpgDamage, &number)) m_options.mjpgDamage = number;
   if (ReadNumber(bag, kValueSampleSlack, &number)) m_options.sampleSlack = std::min(number, kMaxSampleSlack);
   if (ReadNumber(bag, kValueFormatIgnored, &number)) m_options.formatIgnored = number != 0;
+  if (ReadNumber(bag, kValueLoseOnFormat, &number)) m_options.losesOnFormat = number != 0;
   m_pin->OptionsLoaded();
   m_previewPin->OptionsLoaded();
   return S_OK;

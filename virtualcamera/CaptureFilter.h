@@ -34,6 +34,7 @@ struct DeviceOptions {
   uint32_t mjpgDamage = 0;   // a MjpgDamage value; others are ignored
   uint32_t sampleSlack = 0;  // bytes each sample carries after its picture
   bool formatIgnored = false;  // SetFormat is reported by GetFormat but not connected with
+  bool losesOnFormat = false;  // lost as soon as a SetFormat succeeds (see DeviceLost)
 };
 
 class CaptureFilter final
@@ -80,10 +81,13 @@ class CaptureFilter final
   // The pins, capture pin first; the preview pin only on a device that has one.
   ULONG PinCount() const { return m_options.previewPin ? 2 : 1; }
   IPin* PinAt(ULONG index);
-  // At the frame limit a device that gets lost is lost: from then on Pause, Run and Stop
-  // answer "not connected", and the graph hears EC_DEVICE_LOST. Takes no lock (the host
-  // thread may hold it while joining the stream).
+  // At the frame limit a device that gets lost is lost (see DeviceLost).
   void FrameLimitReached() override;
+  // The device is gone: from then on Pause, Run and Stop answer "not connected", its pins
+  // refuse to connect or change format, and the graph hears EC_DEVICE_LOST. Takes no lock
+  // (the host thread may hold it while joining the stream); call it without holding it.
+  void DeviceLost();
+  bool IsLost() const { return m_lost; }
 
  private:
   ~CaptureFilter() override;

@@ -55,6 +55,7 @@ STDMETHODIMP CapturePin::Connect(IPin* receiver, const AM_MEDIA_TYPE* mt) {
   if (receiver == nullptr) return E_POINTER;
   std::lock_guard<std::recursive_mutex> hold(m_filter.Lock());
   if (m_connected) return VFW_E_ALREADY_CONNECTED;
+  if (m_filter.IsLost()) return kLostDeviceResult;
   if (m_filter.StateLocked() != State_Stopped) return VFW_E_NOT_STOPPED;
   // The current format first; after SetFormat nothing else.
   std::vector<int> candidates{m_format};
@@ -229,11 +230,20 @@ STDMETHODIMP CapturePin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
 // --- stream configuration ---------------------------------------------------------------
 
 STDMETHODIMP CapturePin::SetFormat(AM_MEDIA_TYPE* mt) {
+  const HRESULT hr = ChangeFormat(mt);
+  // A camera that vanishes once a format is chosen: the choice stands, the device is gone.
+  // Told with the lock released, as the streaming thread tells its loss.
+  if (SUCCEEDED(hr) && m_filter.Options().losesOnFormat) m_filter.DeviceLost();
+  return hr;
+}
+
+HRESULT CapturePin::ChangeFormat(AM_MEDIA_TYPE* mt) {
   if (mt == nullptr) return E_POINTER;
   FrameFormat format;
   if (!FormatOfMediaType(mt, &format)) return VFW_E_INVALIDMEDIATYPE;
   const int index = FormatIndex(format);
   std::lock_guard<std::recursive_mutex> hold(m_filter.Lock());
+  if (m_filter.IsLost()) return kLostDeviceResult;
   if (m_filter.StateLocked() != State_Stopped) return VFW_E_NOT_STOPPED;
   if (m_filter.Options().formatIgnored) {
     // A driver that takes the call and goes on delivering what it did.

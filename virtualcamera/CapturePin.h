@@ -65,6 +65,7 @@ class CapturePin final : public ComObject<IPin, IKsPropertySet, IAMStreamConfig,
 
  private:
   void* Interface(REFIID iid) override;
+  HRESULT ChangeFormat(AM_MEDIA_TYPE* mt);  // SetFormat but for the loss it may cause
   HRESULT TryConnect(IPin* receiver, const FrameFormat& format);
   HRESULT NegotiateAllocator(IMemInputPin* input, const FrameFormat& format);
   void ClearConnection();

@@ -1,9 +1,11 @@
 // Devices as registered: the list the system device enumerator gives, registration with
 // regsvr32, and each device variant (unplugged, no stream configuration, no property
-// pages, a filter that can't be created).
+// pages, a filter that can't be created, one lost once its format is chosen).
 #include <gtest/gtest.h>
 
+#include "DirectShowIds.h"
 #include "QvCameraSettings.h"
+#include "VirtualCameraIds.h"
 #include "VcamTestSupport.h"
 
 using namespace vcamtest;
@@ -234,6 +236,80 @@ TEST_F(VcamVariantTest, BrokenDeviceIsListedButFailsToBind) {
   ComHolder<IBaseFilter> filter;
   EXPECT_EQ(BindVideoInput(4, filter.Out()), qvvcam::kBrokenDeviceResult);
   EXPECT_FALSE(filter);
+}
+
+// Empties the graph's event queue; gives how many of its events were EC_DEVICE_LOST
+// naming `filter`.
+int DrainDeviceLost(IGraphBuilder* graph, IBaseFilter* filter) {
+  int seen = 0;
+  ComHolder<IMediaEvent> events;
+  if (FAILED(graph->QueryInterface(IID_IMediaEvent, events.OutVoid())) || !events) return -1;
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  while (events->GetEvent(&code, &first, &second, 0) == S_OK) {
+    if (code == EC_DEVICE_LOST && first == reinterpret_cast<LONG_PTR>(filter)) ++seen;
+    events->FreeEventParams(code, first, second);
+  }
+  return seen;
+}
+
+// A camera that vanishes while its stream-format page is open: the choice succeeds, and
+// from then on the device is gone for the graph and for every call a host's graph makes.
+TEST(VcamLoseOnFormat, ChosenFormatStandsAndTheDeviceIsGone) {
+  ComApartment com;
+  VirtualDevice vanishing = VirtualDevice::Named(L"Vanishes");
+  vanishing.losesOnFormat = true;
+  VirtualCameraDevices devices({vanishing});
+  ASSERT_TRUE(devices.Ok()) << devices.Error();
+  const int position = FindDevice(L"Vanishes");
+  ASSERT_GE(position, 0) << Describe(EnumerateVideoInputs());
+  ComHolder<IBaseFilter> filter;
+  ASSERT_EQ(BindVideoInput(static_cast<size_t>(position), filter.Out()), S_OK);
+  CaptureGraph graph;
+  ASSERT_EQ(graph.AddSource(filter.Get()), S_OK);
+
+  // Until a format is chosen it is an ordinary camera.
+  EXPECT_EQ(filter->Pause(), S_OK);
+  EXPECT_EQ(filter->Stop(), S_OK);
+  EXPECT_EQ(DrainDeviceLost(graph.Graph(), filter.Get()), 0);
+
+  const qvvcam::FrameFormat chosen{qvvcam::PixelFormat::Yuy2, 320, 240};
+  ASSERT_EQ(SetPinFormat(filter.Get(), chosen), S_OK) << "the choice itself succeeds";
+  EXPECT_EQ(DrainDeviceLost(graph.Graph(), filter.Get()), 1) << "the graph hears the loss";
+
+  const HRESULT lost = qvvcam::kLostDeviceResult;
+  EXPECT_EQ(filter->Pause(), lost);
+  EXPECT_EQ(filter->Run(0), lost);
+  EXPECT_EQ(filter->Stop(), lost);
+  FILTER_STATE state = State_Running;
+  EXPECT_EQ(filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped) << "nothing left it running";
+
+  ComHolder<IPin> pin;
+  ASSERT_EQ(FirstPin(filter.Get(), pin.Out()), S_OK);
+  ComHolder<IBaseFilter> sink;
+  ASSERT_EQ(CoCreateInstance(qv::CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, sink.OutVoid()),
+            S_OK);
+  ASSERT_EQ(graph.Graph()->AddFilter(sink.Get(), L"Null Renderer"), S_OK);
+  ComHolder<IPin> input;
+  ASSERT_EQ(FirstPin(sink.Get(), input.Out()), S_OK);
+  EXPECT_EQ(pin->Connect(input.Get(), nullptr), lost) << "a lost device connects to nothing";
+  ComHolder<IPin> peer;
+  EXPECT_EQ(pin->ConnectedTo(peer.Out()), VFW_E_NOT_CONNECTED);
+  EXPECT_FALSE(peer);
+
+  // The choice stands; another is refused, and the loss is told only once.
+  ComHolder<IAMStreamConfig> config;
+  ASSERT_EQ(pin->QueryInterface(IID_IAMStreamConfig, config.OutVoid()), S_OK);
+  MediaTypeHolder current;
+  ASSERT_EQ(config->GetFormat(current.TaskOut()), S_OK);
+  long width = 0, height = 0;
+  EXPECT_TRUE(IsEqualGUID(current->subtype, MEDIASUBTYPE_YUY2));
+  EXPECT_TRUE(VideoSize(*current, &width, &height));
+  EXPECT_EQ(width, 320);
+  EXPECT_EQ(height, 240);
+  EXPECT_EQ(config->SetFormat(current.Get()), lost);
+  EXPECT_EQ(DrainDeviceLost(graph.Graph(), filter.Get()), 0);
 }
 
 }  // namespace

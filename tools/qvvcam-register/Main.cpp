@@ -17,6 +17,7 @@ void Usage() {
       "  add SUBKEY NAME [options] add a device; devices list in SUBKEY order\n"
       "      --stop-after N        deliver N frames, then none (an unplugged camera)\n"
       "      --lose-device         after those N frames the device is lost (EC_DEVICE_LOST)\n"
+      "      --lose-on-format      the device is lost once a format is chosen (SetFormat)\n"
       "      --mjpg-damage KIND    MJPG frames: truncated or corrupt (every odd frame), no-huffman\n"
       "      --sample-slack N      every sample is N bytes longer than its picture\n"
       "      --format-ignored      SetFormat is reported but the pin connects in its first format\n"
@@ -92,6 +93,8 @@ int Add(int argc, wchar_t** argv) {
         fputs("--sample-slack needs a number of bytes\n", stderr);
         return 2;
       }
+    } else if (option == L"--lose-on-format") {
+      d.losesOnFormat = true;
     } else if (option == L"--format-ignored") {
       d.formatIgnored = true;
     } else if (option == L"--no-stream-config") {
@@ -126,6 +129,7 @@ int List() {
     if (d.entry.broken) wprintf(L" broken");
     if (d.entry.stopAfterFrames) wprintf(L" stop-after=%lu", static_cast<unsigned long>(d.entry.stopAfterFrames));
     if (d.entry.losesDevice) wprintf(L" lose-device");
+    if (d.entry.losesOnFormat) wprintf(L" lose-on-format");
     if (d.entry.mjpgDamage) wprintf(L" mjpg-damage=%lu", static_cast<unsigned long>(d.entry.mjpgDamage));
     if (d.entry.sampleSlack) wprintf(L" sample-slack=%lu", static_cast<unsigned long>(d.entry.sampleSlack));
     if (d.entry.formatIgnored) wprintf(L" format-ignored");

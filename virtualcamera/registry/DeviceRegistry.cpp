@@ -120,6 +120,7 @@ HRESULT WriteDevice(const DeviceEntry& d) {
   if (SUCCEEDED(hr) && d.mjpgDamage) hr = SetDword(key.h, kValueMjpgDamage, d.mjpgDamage);
   if (SUCCEEDED(hr) && d.sampleSlack) hr = SetDword(key.h, kValueSampleSlack, d.sampleSlack);
   if (SUCCEEDED(hr) && d.formatIgnored) hr = SetDword(key.h, kValueFormatIgnored, 1);
+  if (SUCCEEDED(hr) && d.losesOnFormat) hr = SetDword(key.h, kValueLoseOnFormat, 1);
   return hr;
 }
 
@@ -158,6 +159,7 @@ std::vector<ListedDevice> ListDevices() {
       d.entry.mjpgDamage = ReadDword(key.h, kValueMjpgDamage);
       d.entry.sampleSlack = ReadDword(key.h, kValueSampleSlack);
       d.entry.formatIgnored = ReadDword(key.h, kValueFormatIgnored) != 0;
+      d.entry.losesOnFormat = ReadDword(key.h, kValueLoseOnFormat) != 0;
     }
     list.push_back(d);
   }

@@ -24,6 +24,7 @@ struct DeviceEntry {
   DWORD mjpgDamage = 0;      // QvMjpgDamage: a qvvcam::MjpgDamage value
   DWORD sampleSlack = 0;     // QvSampleSlack: bytes after each picture
   bool formatIgnored = false;  // QvFormatIgnored: SetFormat reported, never used
+  bool losesOnFormat = false;  // QvLoseOnFormat: lost once a SetFormat succeeds
 };
 
 // HKLM\Software\Classes\CLSID\{860BB310-5D01-11d0-BD3B-00A0C911CE86}\Instance

@@ -19,6 +19,8 @@ extern const IID IID_IQvCameraSettings;
 
 // What creating the broken class returns.
 constexpr HRESULT kBrokenDeviceResult = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+// What a lost device answers to Pause, Run, Stop, Connect and SetFormat.
+constexpr HRESULT kLostDeviceResult = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
 
 constexpr const wchar_t* kDefaultDeviceName = L"QV Virtual Camera";
 
@@ -39,6 +41,9 @@ constexpr const wchar_t* kValueMjpgDamage = L"QvMjpgDamage";  // 1 truncated, 2 
 constexpr const wchar_t* kValueSampleSlack = L"QvSampleSlack";
 // 1: SetFormat is accepted and reported, but the pin keeps connecting in its first format
 constexpr const wchar_t* kValueFormatIgnored = L"QvFormatIgnored";
+// 1: the device is lost as soon as a SetFormat succeeds (a camera that vanishes while its
+// stream-format page is open)
+constexpr const wchar_t* kValueLoseOnFormat = L"QvLoseOnFormat";
 
 // Control IDs of the property pages' child windows (children of the page window, which
 // is a child of the property frame's page host).

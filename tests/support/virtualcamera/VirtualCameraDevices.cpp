@@ -76,6 +76,7 @@ VirtualCameraDevices::VirtualCameraDevices(const std::vector<VirtualDevice>& dev
     entry.mjpgDamage = devices[i].mjpgDamage;
     entry.sampleSlack = devices[i].sampleSlack;
     entry.formatIgnored = devices[i].formatIgnored;
+    entry.losesOnFormat = devices[i].losesOnFormat;
     const HRESULT written = qvvcam::WriteDevice(entry);
     m_subkeys.push_back(subkey);
     if (FAILED(written)) {

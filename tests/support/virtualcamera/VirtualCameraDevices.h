@@ -35,6 +35,7 @@ struct VirtualDevice {
   uint32_t mjpgDamage = 0;                   // QvMjpgDamage: 1 truncated, 2 corrupt, 3 no Huffman tables
   uint32_t sampleSlack = 0;                  // QvSampleSlack: bytes after each picture in its sample
   bool formatIgnored = false;                // QvFormatIgnored: SetFormat reported, never connected with
+  bool losesOnFormat = false;                // QvLoseOnFormat: lost once a SetFormat succeeds
 
   static VirtualDevice Named(std::wstring name);
   static VirtualDevice Unreadable();
