@@ -1,7 +1,8 @@
 // Cameras that the platform can't stop: one that goes away while it runs (after 20
 // frames it delivers none, sends EC_DEVICE_LOST, and its Pause, Run and Stop answer "not
-// connected"), and one whose Stop and Pause fail while it goes on delivering. Every call
-// must return, the close within a second, and the next open must work.
+// connected"), one that goes away while its stream-format frame is open, and one whose
+// Stop and Pause fail while it goes on delivering. Every call must return, the close
+// within a second, and the next open must work.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objbase.h>
@@ -16,6 +17,7 @@
 #include "QVDirectX.h"
 #include "TestPicture.h"
 #include "VirtualCameraDevices.h"
+#include "VirtualCameraIds.h"
 
 namespace {
 
@@ -55,6 +57,29 @@ bool GrabWholeFrame(uint32_t* sequence) {
   if (check.status != qvvcam::FrameStatus::Ok) return false;
   if (sequence) *sequence = check.sequence;
   return true;
+}
+
+// Grabs for ms. A grab that writes anything must write a whole frame of the picture,
+// never a torn or mis-sized one. Gives how many grabs wrote a frame.
+int GrabsWriteOnlyWholeFrames(DWORD ms) {
+  int written = 0;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    int32_t width = 0, height = 0;
+    DSCameraGetImageSize(&width, &height);
+    if (width > 0 && height > 0) {
+      const size_t bytes = static_cast<size_t>(width) * height * 3;
+      std::vector<unsigned char> frame(bytes, 0xA5);
+      DSGrabFrame(frame.data());
+      if (frame != std::vector<unsigned char>(bytes, 0xA5)) {
+        ++written;
+        EXPECT_EQ(qvvcam::CheckRgb24Frame(frame.data(), bytes, width, height).status, qvvcam::FrameStatus::Ok)
+            << "a grab of " << width << "x" << height << " wrote a frame that is not whole";
+      }
+    }
+    Sleep(20);
+  }
+  return written;
 }
 
 bool WholeFrameWithin(DWORD ms) {
@@ -124,6 +149,37 @@ TEST_F(LostDevice, FormatChangeStopAndCloseAllReturnAfterTheLoss) {
   });
   Watched("DSCameraStop", [] { EXPECT_EQ(1, DSCameraStop()); });
   CloseWithinLimitAndReopen();
+}
+
+// The camera vanishes inside the format frame: the entry picked there is the last call it
+// takes, and the rebuild after OK meets a device that neither connects nor runs.
+TEST_F(LostDevice, CameraThatVanishesInsideTheFormatFrame) {
+  qvtest::VirtualDevice vanishing = qvtest::VirtualDevice::Named(L"Vanishes");
+  vanishing.losesOnFormat = true;
+  qvtest::VirtualCameraDevices devices({vanishing, qvtest::VirtualDevice::Named(L"Normal")});
+  ASSERT_TRUE(devices.Ok()) << devices.Error();
+  ASSERT_EQ(1, DSCameraInit(0, host));
+  DSCameraPlay();
+  ASSERT_TRUE(WholeFrameWithin(5000)) << "the device delivers before it vanishes";
+
+  bool sawFrame = false;
+  Watched("DSResolution", [&] {
+    qvtest::PropertyFrameAction pick([](HWND frame) {
+      // RGB24 320 x 240: another size than the 640 x 480 it ran at.
+      EXPECT_TRUE(qvtest::SelectComboEntry(qvtest::FindDescendant(frame, qvvcam::kFormatPageComboId), 0));
+      qvtest::PressFrameButton(frame, IDOK);
+    });
+    EXPECT_EQ(1, DSResolution());
+    pick.Join();
+    sawFrame = pick.SawFrame();
+  });
+  ASSERT_TRUE(sawFrame) << "the format frame opened";
+
+  const int written = GrabsWriteOnlyWholeFrames(500);
+  EXPECT_EQ(written, 0) << "nothing arrives from a device that is gone";
+  Watched("DSCameraStop", [] { EXPECT_EQ(1, DSCameraStop()); });
+  GrabsWriteOnlyWholeFrames(100);
+  CloseWithinLimitAndReopen(1);
 }
 
 TEST_F(LostDevice, CloseAfterTheLossWithoutAFormatChange) {
