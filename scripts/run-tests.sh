@@ -8,19 +8,38 @@ cd "$ROOT"
 bash scripts/install-deps.sh || exit 1
 
 PRESETS=("$@")
-if [ ${#PRESETS[@]} -eq 0 ]; then PRESETS=(native native-asan native-tsan mingw i686 fuzz); fi
+# The Windows suites come early, so the sanitizer builds run beside their long tests.
+if [ ${#PRESETS[@]} -eq 0 ]; then PRESETS=(native mingw i686 native-asan native-tsan fuzz); fi
 
 passed=0; failed=0; broken=()
 FUZZ_SECONDS=45
 LOGDIR="$ROOT/build/logs"; mkdir -p "$LOGDIR"
 
+# Builds run one ahead of the tests: while one preset's tests run (under Wine mostly
+# waiting on frames and timers), the next preset builds at a lower priority.
+build_pid=()
+build_name=()
+start_build() {
+  local preset="$1"
+  echo "== $preset: configure and build"
+  (cmake --preset "$preset" >"$LOGDIR/$preset-configure.log" 2>&1 &&
+    nice -n 10 cmake --build --preset "$preset" -j2 >"$LOGDIR/$preset-build.log" 2>&1) &
+  build_pid+=($!)
+  build_name+=("$preset")
+}
+finish_build() {
+  local preset="$1" i
+  for i in "${!build_name[@]}"; do
+    if [ "${build_name[$i]}" = "$preset" ]; then
+      wait "${build_pid[$i]}"
+      return
+    fi
+  done
+  return 1
+}
+
 run_ctest_preset() {
   local preset="$1" log="$LOGDIR/$1.log"
-  echo "== $preset: configure and build"
-  if ! { cmake --preset "$preset" >"$LOGDIR/$preset-configure.log" 2>&1 && cmake --build --preset "$preset" -j2 >"$LOGDIR/$preset-build.log" 2>&1; }; then
-    tail -40 "$LOGDIR/$preset-configure.log" "$LOGDIR/$preset-build.log"
-    broken+=("$preset (build)"); failed=$((failed + 1)); return
-  fi
   echo "== $preset: tests"
   ctest --preset "$preset" 2>&1 | tee "$log" | grep -E '^\s*[0-9]+/[0-9]+ Test|tests passed|Failed|\*\*\*' || true
   local line p f
@@ -34,22 +53,34 @@ run_ctest_preset() {
   if [ "$f" != 0 ]; then broken+=("$preset"); fi
 }
 
-for preset in "${PRESETS[@]}"; do
-  if [ "$preset" = fuzz ]; then
-    # Each fuzzer is one item; together they run under two minutes (builds not counted).
-    for fuzzer in tiff-append mjpg-decode; do
-      [ -f "scripts/fuzz-$fuzzer.sh" ] || continue
-      echo "== fuzz: $fuzzer, $FUZZ_SECONDS s"
-      if bash "scripts/fuzz-$fuzzer.sh" "$FUZZ_SECONDS" >"$LOGDIR/fuzz-$fuzzer.log" 2>&1; then
-        passed=$((passed + 1)); tail -3 "$LOGDIR/fuzz-$fuzzer.log"
-      else
-        failed=$((failed + 1)); broken+=("fuzz ($fuzzer)"); tail -40 "$LOGDIR/fuzz-$fuzzer.log"
-      fi
-    done
+run_fuzzers() {
+  # Each fuzzer is one item; together they run under two minutes (builds not counted).
+  for fuzzer in tiff-append mjpg-decode; do
+    [ -f "scripts/fuzz-$fuzzer.sh" ] || continue
+    echo "== fuzz: $fuzzer, $FUZZ_SECONDS s"
+    if bash "scripts/fuzz-$fuzzer.sh" "$FUZZ_SECONDS" >"$LOGDIR/fuzz-$fuzzer.log" 2>&1; then
+      passed=$((passed + 1)); tail -3 "$LOGDIR/fuzz-$fuzzer.log"
+    else
+      failed=$((failed + 1)); broken+=("fuzz ($fuzzer)"); tail -40 "$LOGDIR/fuzz-$fuzzer.log"
+    fi
+  done
+}
+
+CTEST_PRESETS=()
+for preset in "${PRESETS[@]}"; do [ "$preset" = fuzz ] || CTEST_PRESETS+=("$preset"); done
+[ ${#CTEST_PRESETS[@]} -gt 0 ] && start_build "${CTEST_PRESETS[0]}"
+for i in "${!CTEST_PRESETS[@]}"; do
+  preset="${CTEST_PRESETS[$i]}"
+  if ! finish_build "$preset"; then
+    tail -40 "$LOGDIR/$preset-configure.log" "$LOGDIR/$preset-build.log"
+    broken+=("$preset (build)"); failed=$((failed + 1))
+    next=$((i + 1)); [ $next -lt ${#CTEST_PRESETS[@]} ] && start_build "${CTEST_PRESETS[$next]}"
     continue
   fi
+  next=$((i + 1)); [ $next -lt ${#CTEST_PRESETS[@]} ] && start_build "${CTEST_PRESETS[$next]}"
   run_ctest_preset "$preset"
 done
+for preset in "${PRESETS[@]}"; do [ "$preset" = fuzz ] && run_fuzzers; done
 
 echo
 if [ ${#broken[@]} -gt 0 ]; then echo "failing: ${broken[*]}"; fi
