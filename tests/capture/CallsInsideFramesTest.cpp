@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "DllHostTest.h"
 #include "PropertyFrameDriver.h"
 #include "QVDirectX.h"
 #include "TestPicture.h"
@@ -163,19 +164,8 @@ const std::vector<NestedCall>& Calls() {
   return calls;
 }
 
-class CallsInsideFrames : public ::testing::Test {
+class CallsInsideFrames : public qvtest::DllHostTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
-                           nullptr, nullptr);
-  }
-  void TearDown() override {
-    DSCameraUnInit();
-    DestroyWindow(host);
-    CoUninitialize();
-  }
-
   // Opens the frame with the timer set, closes the frame once the timer has made its call.
   void RunCase(Frame frame, const NestedCall& call, const std::string& label) {
     TimerRecord record;
@@ -207,7 +197,6 @@ class CallsInsideFrames : public ::testing::Test {
     EXPECT_EQ(1, outer) << label << ": the outer call's answer";
   }
 
-  HWND host = nullptr;
 };
 
 }  // namespace

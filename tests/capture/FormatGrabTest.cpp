@@ -14,6 +14,7 @@
 
 #include <jpeglib.h>
 
+#include "DllHostTest.h"
 #include "MjpgDamage.h"
 #include "PropertyFrameDriver.h"
 #include "QVDirectX.h"
@@ -126,18 +127,8 @@ void ExpectExactGrabs(const FrameFormat& format, qvvcam::MjpgDamage damage = qvv
   EXPECT_EQ(wanted, exact) << "whole frames of " << name;
 }
 
-class FormatGrab : public ::testing::Test {
+class FormatGrab : public qvtest::DllHostTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
-                           nullptr, nullptr);
-  }
-  void TearDown() override {
-    DSCameraUnInit();
-    DestroyWindow(host);
-    CoUninitialize();
-  }
   static qvtest::VirtualDevice Camera() { return qvtest::VirtualDevice::Named(L"Camera"); }
   void Start(const qvtest::VirtualDevice& device = Camera()) {
     devices = std::make_unique<qvtest::VirtualCameraDevices>(std::vector<qvtest::VirtualDevice>{device});
@@ -145,7 +136,6 @@ class FormatGrab : public ::testing::Test {
     ASSERT_EQ(1, DSCameraInit(0, host));
     DSCameraPlay();
   }
-  HWND host = nullptr;
   std::unique_ptr<qvtest::VirtualCameraDevices> devices;
 };
 

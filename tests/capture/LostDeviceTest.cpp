@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "DllHostTest.h"
 #include "PropertyFrameDriver.h"
 #include "QVDirectX.h"
 #include "TestPicture.h"
@@ -91,19 +92,8 @@ bool WholeFrameWithin(DWORD ms) {
   return false;
 }
 
-class LostDevice : public ::testing::Test {
+class LostDevice : public qvtest::DllHostTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
-                           nullptr, nullptr);
-  }
-  void TearDown() override {
-    DSCameraUnInit();
-    DestroyWindow(host);
-    CoUninitialize();
-  }
-
   // Opens, runs until the device is gone, and checks the grab kept its last frame.
   void OpenUntilLost() {
     ASSERT_EQ(1, DSCameraInit(0, host));
@@ -127,7 +117,6 @@ class LostDevice : public ::testing::Test {
     EXPECT_EQ(1, DSCameraUnInit());
   }
 
-  HWND host = nullptr;
 };
 
 qvtest::VirtualDevice LosingDevice() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ComHolder.h"
+#include "DllHostTest.h"
 #include "GraphFaults.h"
 #include "PropertyFrameDriver.h"
 #include "QVDirectX.h"
@@ -162,20 +163,7 @@ struct PinOrderCase {
 
 void PrintTo(const PinOrderCase& c, std::ostream* out) { *out << c.camera; }
 
-class PinOrder : public ::testing::TestWithParam<PinOrderCase> {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
-                           nullptr, nullptr);
-  }
-  void TearDown() override {
-    DSCameraUnInit();
-    DestroyWindow(host);
-    CoUninitialize();
-  }
-  HWND host = nullptr;
-};
+class PinOrder : public qvtest::DllHostTest, public ::testing::WithParamInterface<PinOrderCase> {};
 
 }  // namespace
 

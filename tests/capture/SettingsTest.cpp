@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "VirtualCameraDevices.h"
+#include "DllHostTest.h"
 #include "GraphFaults.h"
 #include "ProcessWindows.h"
 #include "PropertyFrameDriver.h"
 #include "QVDirectX.h"
 #include "TestPicture.h"
+#include "VirtualCameraDevices.h"
 #include "VirtualCameraIds.h"
 
 namespace {
@@ -117,20 +118,7 @@ std::vector<HWND> RendererWindowsOf(HWND host) {
   return found;
 }
 
-class Settings : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 240, nullptr, nullptr,
-                           nullptr, nullptr);
-  }
-  void TearDown() override {
-    DSCameraUnInit();
-    DestroyWindow(host);
-    CoUninitialize();
-  }
-  HWND host = nullptr;
-};
+class Settings : public qvtest::DllHostTest {};
 
 }  // namespace
 
