@@ -23,11 +23,9 @@ bool FrameStore::Configure(size_t rowBytes, size_t rows, size_t paddedRowBytes) 
   return true;
 }
 
-bool FrameStore::ConfigureLeading(size_t frameBytes) {
-  if (!Configure(frameBytes, 1, frameBytes)) return false;
-  m_lengths = Lengths::Leading;
-  return true;
-}
+// One row of the whole frame: the rows rule then takes the frame from the start of any
+// sample at least that long.
+bool FrameStore::ConfigureLeading(size_t frameBytes) { return Configure(frameBytes, 1, frameBytes); }
 
 bool FrameStore::ConfigureVariable(size_t capacity) {
   if (!Configure(capacity, 1, capacity)) return false;
@@ -74,9 +72,6 @@ int FrameStore::Fill(const uint8_t* data, size_t length, uint64_t* state) {
       if (length == m_frameBytes) break;
       if (length < m_paddedRowBytes * m_rows) return -1;
       padded = m_paddedRowBytes != m_rowBytes;
-      break;
-    case Lengths::Leading:
-      if (length < m_frameBytes) return -1;
       break;
     case Lengths::Variable:
       if (length == 0) return -1;

@@ -82,7 +82,7 @@ class FrameStore {
   size_t FrameBytes() const { return m_frameBytes; }
 
  private:
-  enum class Lengths { Rows, Leading, Variable };
+  enum class Lengths { Rows, Variable };
 
   // Makes every slot hold at least bytes; false (and no slots) when memory can't be had.
   bool Reserve(size_t bytes);
