@@ -122,8 +122,9 @@ void CDSCamera::TearDownGraph() {
       }
     }
     // A filter still listed refused to stop, so its pins refuse to disconnect. The
-    // platform's graph, when released, retries removing it for ever: the graph is kept.
-    m_bGraphKept = CountFilters(filters) > 0;
+    // platform's graph, when released, retries removing it for ever: the graph is given
+    // up here, never released.
+    if (CountFilters(filters) > 0) m_pGraph.Detach();
   }
 
   // Each holder is set to null before the reference it held is released.

@@ -15,9 +15,6 @@ CDSCamera::CDSCamera() {
 CDSCamera::~CDSCamera() {
   // The graph goes before the builder that refers to it, and everything before COM is
   // left. The media control and the video window are held only within one operation.
-  // A graph holding filters that refused to stop is given up, not released: its release
-  // would retry removing them for ever.
-  if (m_bGraphKept) m_pGraph.Detach();
   m_pGraph.Reset();
   m_pCaptureBuilder.Reset();
   m_pGrabber.Reset();

@@ -55,7 +55,4 @@ class CDSCamera : public CWnd {
   ComHolder<ISampleGrabber> m_pGrabber;
   int m_bInitialized = 0;
   bool m_bEnteredCom = false;  // the construction's CoInitialize succeeded
-  // The teardown left filters the graph could not remove: releasing the graph would
-  // never return, so it is never released.
-  bool m_bGraphKept = false;
 };
